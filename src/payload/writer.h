@@ -70,6 +70,14 @@ struct Payload {
 };
 Bytes EncodePayload(const Payload& payload);
 
+// Checks what the encoders cannot express or the uninstaller would refuse:
+// strings over 65535 units (the encoders cut them), records over the
+// reader's scratch bounds (the reader rejects the chunk), NUL characters
+// inside strings, empty folder-tree entries (they would end the list), and
+// a path content of at most 260 bytes without its NUL. Returns false with
+// an error text.
+bool ValidatePayload(const Payload& payload, std::string* error);
+
 // Program files carry the marker followed by the u32 payloadOffset.
 // Finds the marker; returns the offset of the u32 field or -1 (also when the
 // marker occurs more than once).
