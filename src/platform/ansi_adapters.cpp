@@ -1,0 +1,476 @@
+// The ANSI adapters: each converts its text arguments to the ANSI code page,
+// calls the ANSI function and converts text results back. Only the Windows 9x
+// family uses them; the NT family calls the wide functions directly.
+//
+// A text argument that cannot be copied (the heap is exhausted) fails the
+// call with the function's own failure result and ERROR_NOT_ENOUGH_MEMORY.
+// Passing null on instead would change the meaning of the call: a null value
+// name is the key's default value, a null profile value deletes the key, a
+// null command line starts the program without its arguments.
+#include "platform/ansi_adapters.h"
+
+#include <string.h>
+
+#include "payload/memory.h"
+
+namespace {
+
+// Size of the ANSI functions' own path buffers, and the size they are told.
+const DWORD kAnsiPathBytes = 260;
+
+// The ANSI copy of one text argument, released when it goes out of scope.
+struct AnsiText {
+  char* text = nullptr;
+  bool failed = false;
+
+  explicit AnsiText(const wchar_t* wide) {
+    text = WideToAnsiCopy(wide, CP_ACP);
+    failed = wide != nullptr && text == nullptr;
+  }
+  ~AnsiText() { MemRelease(&text); }
+  AnsiText(const AnsiText&) = delete;
+  AnsiText& operator=(const AnsiText&) = delete;
+};
+
+// Class names may be atoms (MAKEINTATOM) rather than texts; those pass as
+// they are.
+struct AnsiClassName {
+  AnsiText copy;
+  const char* name;
+
+  explicit AnsiClassName(const wchar_t* wide)
+      : copy(IS_INTRESOURCE(wide) ? nullptr : wide),
+        name(IS_INTRESOURCE(wide) ? (const char*)wide : copy.text) {}
+  bool failed() const { return copy.failed; }
+};
+
+bool OutOfMemory() {
+  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return true;
+}
+
+// Puts the result of an ANSI text-output call (260-byte buffer, terminated)
+// into the caller's buffer of `capacity` wide characters. A failed call (0)
+// or one whose text did not fit the ANSI buffer (260 or more) leaves the
+// empty string. A wide text too long for the caller's buffer leaves the empty
+// string too, and gives the size it needs, terminator included, as the wide
+// functions do. Otherwise the result is the ANSI call's count.
+DWORD ReturnAnsiText(DWORD ansiCount, const char* ansi, LPWSTR buffer, DWORD capacity) {
+  if (ansiCount == 0 || ansiCount >= kAnsiPathBytes) {
+    if (buffer != nullptr && capacity > 0) buffer[0] = 0;
+    return ansiCount;
+  }
+  DWORD length = 0;
+  if (!AnsiToWideBounded(buffer, capacity, ansi, &length)) return length;
+  return ansiCount;
+}
+
+void CopyFindData(const WIN32_FIND_DATAA& ansi, WIN32_FIND_DATAW* wide) {
+  wide->dwFileAttributes = ansi.dwFileAttributes;
+  wide->ftCreationTime = ansi.ftCreationTime;
+  wide->ftLastAccessTime = ansi.ftLastAccessTime;
+  wide->ftLastWriteTime = ansi.ftLastWriteTime;
+  wide->nFileSizeHigh = ansi.nFileSizeHigh;
+  wide->nFileSizeLow = ansi.nFileSizeLow;
+  wide->dwReserved0 = ansi.dwReserved0;
+  wide->dwReserved1 = ansi.dwReserved1;
+  // Names are at most 259 and 13 bytes, which always fit the wide fields;
+  // the bounded conversion only guards against a record that breaks that.
+  char name[sizeof ansi.cFileName + 1];
+  char shortName[sizeof ansi.cAlternateFileName + 1];
+  memcpy(name, ansi.cFileName, sizeof ansi.cFileName);
+  name[sizeof ansi.cFileName] = 0;
+  memcpy(shortName, ansi.cAlternateFileName, sizeof ansi.cAlternateFileName);
+  shortName[sizeof ansi.cAlternateFileName] = 0;
+  DWORD length = 0;
+  AnsiToWideBounded(wide->cFileName, MAX_PATH, name, &length);
+  AnsiToWideBounded(wide->cAlternateFileName, 14, shortName, &length);
+}
+
+// LOGFONTW and LOGFONTA share their first 28 bytes: five LONGs, then eight
+// BYTEs. Only the 32-character face name differs.
+void CopyFontMetrics(const LOGFONTW& from, LOGFONTA* to) {
+  to->lfHeight = from.lfHeight;
+  to->lfWidth = from.lfWidth;
+  to->lfEscapement = from.lfEscapement;
+  to->lfOrientation = from.lfOrientation;
+  to->lfWeight = from.lfWeight;
+  to->lfItalic = from.lfItalic;
+  to->lfUnderline = from.lfUnderline;
+  to->lfStrikeOut = from.lfStrikeOut;
+  to->lfCharSet = from.lfCharSet;
+  to->lfOutPrecision = from.lfOutPrecision;
+  to->lfClipPrecision = from.lfClipPrecision;
+  to->lfQuality = from.lfQuality;
+  to->lfPitchAndFamily = from.lfPitchAndFamily;
+}
+
+void CopyFontMetrics(const LOGFONTA& from, LOGFONTW* to) {
+  to->lfHeight = from.lfHeight;
+  to->lfWidth = from.lfWidth;
+  to->lfEscapement = from.lfEscapement;
+  to->lfOrientation = from.lfOrientation;
+  to->lfWeight = from.lfWeight;
+  to->lfItalic = from.lfItalic;
+  to->lfUnderline = from.lfUnderline;
+  to->lfStrikeOut = from.lfStrikeOut;
+  to->lfCharSet = from.lfCharSet;
+  to->lfOutPrecision = from.lfOutPrecision;
+  to->lfClipPrecision = from.lfClipPrecision;
+  to->lfQuality = from.lfQuality;
+  to->lfPitchAndFamily = from.lfPitchAndFamily;
+}
+
+// The face name is converted up to its terminator and the rest of the field
+// zero-filled. Converting all 32 characters as one block, padding included,
+// overflows the 32 bytes on a double-byte code page as soon as the name
+// holds a double-byte character (the padding alone then needs the rest), and
+// the conversion then fails.
+void ConvertFaceName(const WCHAR (&from)[LF_FACESIZE], CHAR (&to)[LF_FACESIZE]) {
+  memset(to, 0, sizeof to);
+  int length = 0;
+  while (length < LF_FACESIZE - 1 && from[length] != 0) ++length;
+  if (length == 0) return;
+  if (WideCharToMultiByte(CP_ACP, 0, from, length, to, LF_FACESIZE - 1, nullptr, nullptr) == 0) {
+    memset(to, 0, sizeof to);
+  }
+}
+
+void ConvertFaceName(const CHAR (&from)[LF_FACESIZE], WCHAR (&to)[LF_FACESIZE]) {
+  memset(to, 0, sizeof to);
+  int length = 0;
+  while (length < LF_FACESIZE - 1 && from[length] != 0) ++length;
+  if (length == 0) return;
+  // Fewer characters than bytes, so 31 bytes always fit.
+  MultiByteToWideChar(CP_ACP, 0, from, length, to, LF_FACESIZE - 1);
+}
+
+}  // namespace
+
+HANDLE WINAPI AnsiCreateFile(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                             DWORD disposition, DWORD flags, HANDLE templateFile) {
+  AnsiText ansiPath(path);
+  if (ansiPath.failed && OutOfMemory()) return INVALID_HANDLE_VALUE;
+  return CreateFileA(ansiPath.text, access, share, security, disposition, flags, templateFile);
+}
+
+BOOL WINAPI AnsiDeleteFile(LPCWSTR path) {
+  AnsiText ansiPath(path);
+  if (ansiPath.failed && OutOfMemory()) return FALSE;
+  return DeleteFileA(ansiPath.text);
+}
+
+DWORD WINAPI AnsiGetFileAttributes(LPCWSTR path) {
+  AnsiText ansiPath(path);
+  if (ansiPath.failed && OutOfMemory()) return INVALID_FILE_ATTRIBUTES;
+  return GetFileAttributesA(ansiPath.text);
+}
+
+BOOL WINAPI AnsiSetFileAttributes(LPCWSTR path, DWORD attributes) {
+  AnsiText ansiPath(path);
+  if (ansiPath.failed && OutOfMemory()) return FALSE;
+  return SetFileAttributesA(ansiPath.text, attributes);
+}
+
+HANDLE WINAPI AnsiFindFirstFile(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
+  AnsiText ansiPattern(pattern);
+  if (ansiPattern.failed && OutOfMemory()) return INVALID_HANDLE_VALUE;
+  WIN32_FIND_DATAA found;
+  memset(&found, 0, sizeof found);
+  HANDLE search = FindFirstFileA(ansiPattern.text, &found);
+  if (search != INVALID_HANDLE_VALUE) CopyFindData(found, data);
+  return search;
+}
+
+BOOL WINAPI AnsiFindNextFile(HANDLE search, LPWIN32_FIND_DATAW data) {
+  WIN32_FIND_DATAA found;
+  memset(&found, 0, sizeof found);
+  BOOL result = FindNextFileA(search, &found);
+  if (result) CopyFindData(found, data);
+  return result;
+}
+
+BOOL WINAPI AnsiRemoveDirectory(LPCWSTR path) {
+  AnsiText ansiPath(path);
+  if (ansiPath.failed && OutOfMemory()) return FALSE;
+  return RemoveDirectoryA(ansiPath.text);
+}
+
+BOOL WINAPI AnsiSetCurrentDirectory(LPCWSTR path) {
+  AnsiText ansiPath(path);
+  if (ansiPath.failed && OutOfMemory()) return FALSE;
+  return SetCurrentDirectoryA(ansiPath.text);
+}
+
+DWORD WINAPI AnsiGetCurrentDirectory(DWORD size, LPWSTR buffer) {
+  char ansi[kAnsiPathBytes + 1] = {0};
+  DWORD count = GetCurrentDirectoryA(kAnsiPathBytes, ansi);
+  if (count == 0 || count >= kAnsiPathBytes) {
+    if (buffer != nullptr && size > 0) buffer[0] = 0;
+    return count;
+  }
+  // The caller counts wide characters, which on a double-byte code page are
+  // fewer than the ANSI bytes.
+  DWORD length = 0;
+  AnsiToWideBounded(buffer, size, ansi, &length);
+  return length;
+}
+
+DWORD WINAPI AnsiGetModuleFileName(HMODULE module, LPWSTR buffer, DWORD size) {
+  // GetModuleFileNameA on XP leaves a text that fills the buffer
+  // unterminated; the spare zero byte terminates it.
+  char ansi[kAnsiPathBytes + 1] = {0};
+  DWORD count = GetModuleFileNameA(module, ansi, kAnsiPathBytes);
+  if (count == 0 || count >= kAnsiPathBytes) {
+    if (buffer != nullptr && size > 0) buffer[0] = 0;
+    return count;
+  }
+  DWORD length = 0;
+  if (!AnsiToWideBounded(buffer, size, ansi, &length)) {
+    // The wide function fills a short buffer and gives its size.
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return size;
+  }
+  return count;
+}
+
+UINT WINAPI AnsiGetWindowsDirectory(LPWSTR buffer, UINT size) {
+  char ansi[kAnsiPathBytes + 1] = {0};
+  return ReturnAnsiText(GetWindowsDirectoryA(ansi, kAnsiPathBytes), ansi, buffer, size);
+}
+
+UINT WINAPI AnsiGetSystemDirectory(LPWSTR buffer, UINT size) {
+  char ansi[kAnsiPathBytes + 1] = {0};
+  return ReturnAnsiText(GetSystemDirectoryA(ansi, kAnsiPathBytes), ansi, buffer, size);
+}
+
+DWORD WINAPI AnsiGetTempPath(DWORD size, LPWSTR buffer) {
+  char ansi[kAnsiPathBytes + 1] = {0};
+  return ReturnAnsiText(GetTempPathA(kAnsiPathBytes, ansi), ansi, buffer, size);
+}
+
+DWORD WINAPI AnsiGetShortPathName(LPCWSTR longPath, LPWSTR shortPath, DWORD size) {
+  AnsiText ansiLong(longPath);
+  if (ansiLong.failed && OutOfMemory()) return 0;
+  char ansi[kAnsiPathBytes + 1] = {0};
+  return ReturnAnsiText(GetShortPathNameA(ansiLong.text, ansi, kAnsiPathBytes), ansi, shortPath, size);
+}
+
+BOOL WINAPI AnsiWritePrivateProfileString(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR file) {
+  AnsiText ansiSection(section), ansiKey(key), ansiValue(value), ansiFile(file);
+  if ((ansiSection.failed || ansiKey.failed || ansiValue.failed || ansiFile.failed) && OutOfMemory()) {
+    return FALSE;
+  }
+  return WritePrivateProfileStringA(ansiSection.text, ansiKey.text, ansiValue.text, ansiFile.text);
+}
+
+HMODULE WINAPI AnsiLoadLibrary(LPCWSTR path) {
+  AnsiText ansiPath(path);
+  if (ansiPath.failed && OutOfMemory()) return nullptr;
+  return LoadLibraryA(ansiPath.text);
+}
+
+BOOL WINAPI AnsiCreateProcess(LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUTES processSecurity,
+                              LPSECURITY_ATTRIBUTES threadSecurity, BOOL inheritHandles, DWORD flags,
+                              LPVOID environment, LPCWSTR folder, LPSTARTUPINFOW startup,
+                              LPPROCESS_INFORMATION process) {
+  AnsiText ansiApplication(application), ansiCommandLine(commandLine), ansiFolder(folder);
+  if ((ansiApplication.failed || ansiCommandLine.failed || ansiFolder.failed) && OutOfMemory()) return FALSE;
+  // The callers leave the text fields of STARTUPINFOW null; the rest of the
+  // record is laid out as STARTUPINFOA.
+  return CreateProcessA(ansiApplication.text, ansiCommandLine.text, processSecurity, threadSecurity,
+                        inheritHandles, flags, environment, ansiFolder.text, (LPSTARTUPINFOA)startup,
+                        process);
+}
+
+HINSTANCE WINAPI AnsiShellExecute(HWND window, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters,
+                                  LPCWSTR folder, INT show) {
+  AnsiText ansiVerb(verb), ansiFile(file), ansiParameters(parameters), ansiFolder(folder);
+  if ((ansiVerb.failed || ansiFile.failed || ansiParameters.failed || ansiFolder.failed) && OutOfMemory()) {
+    return (HINSTANCE)SE_ERR_OOM;
+  }
+  return ShellExecuteA(window, ansiVerb.text, ansiFile.text, ansiParameters.text, ansiFolder.text, show);
+}
+
+BOOL WINAPI AnsiShellExecuteEx(SHELLEXECUTEINFOW* info) {
+  AnsiText ansiVerb(info->lpVerb), ansiFile(info->lpFile), ansiParameters(info->lpParameters),
+      ansiFolder(info->lpDirectory);
+  if ((ansiVerb.failed || ansiFile.failed || ansiParameters.failed || ansiFolder.failed) && OutOfMemory()) {
+    info->hInstApp = (HINSTANCE)SE_ERR_OOM;
+    return FALSE;
+  }
+  // Both records are 60 bytes of the same layout; only the texts differ.
+  static_assert(sizeof(SHELLEXECUTEINFOA) == sizeof(SHELLEXECUTEINFOW), "execute records differ");
+  SHELLEXECUTEINFOA ansi;
+  memcpy(&ansi, info, sizeof ansi);
+  ansi.lpVerb = ansiVerb.text;
+  ansi.lpFile = ansiFile.text;
+  ansi.lpParameters = ansiParameters.text;
+  ansi.lpDirectory = ansiFolder.text;
+  BOOL result = ShellExecuteExA(&ansi);
+  // The launcher waits on hProcess: it must reach the caller's record.
+  info->hInstApp = ansi.hInstApp;
+  info->hProcess = ansi.hProcess;
+  return result;
+}
+
+BOOL WINAPI AnsiSHGetPathFromIDList(PCIDLIST_ABSOLUTE list, LPWSTR path) {
+  // The ANSI function writes up to MAX_PATH bytes; the spare bytes keep the
+  // text terminated whatever it does.
+  char ansi[264] = {0};
+  BOOL result = SHGetPathFromIDListA(list, ansi);
+  ansi[263] = 0;
+  DWORD length = 0;
+  if (!result || !AnsiToWideBounded(path, MAX_PATH, ansi, &length)) path[0] = 0;
+  return result;
+}
+
+LONG WINAPI AnsiRegOpenKeyEx(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result) {
+  AnsiText ansiSubKey(subKey);
+  if (ansiSubKey.failed) return ERROR_NOT_ENOUGH_MEMORY;
+  return RegOpenKeyExA(key, ansiSubKey.text, options, access, result);
+}
+
+LONG WINAPI AnsiRegQueryValueEx(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                                LPDWORD count) {
+  AnsiText ansiName(name);
+  if (ansiName.failed) return ERROR_NOT_ENOUGH_MEMORY;
+  if (data == nullptr || count == nullptr) {
+    return RegQueryValueExA(key, ansiName.text, reserved, type, data, count);
+  }
+  DWORD valueType = 0;
+  DWORD ansiSize = 0;
+  LONG status = RegQueryValueExA(key, ansiName.text, nullptr, &valueType, nullptr, &ansiSize);
+  if (status != ERROR_SUCCESS || (valueType != REG_SZ && valueType != REG_EXPAND_SZ)) {
+    // Numbers and raw bytes are read as they are.
+    return RegQueryValueExA(key, ansiName.text, reserved, type, data, count);
+  }
+  if (type != nullptr) *type = valueType;
+  // Each ANSI byte gives at most one wide character. An empty value still
+  // needs room for the terminator the caller is given.
+  DWORD needed = ansiSize * 2 < 2 ? 2 : ansiSize * 2;
+  if (*count < needed) {
+    *count = needed;
+    return ERROR_MORE_DATA;
+  }
+  LPWSTR wide = (LPWSTR)data;
+  DWORD capacity = *count / 2;
+  wide[0] = 0;
+  char* block = nullptr;
+  if (!MemAllocZeroed((size_t)ansiSize + 1, &block)) {
+    *count = 2;
+    return ERROR_NOT_ENOUGH_MEMORY;
+  }
+  DWORD readSize = ansiSize;
+  status = RegQueryValueExA(key, ansiName.text, reserved, type, (LPBYTE)block, &readSize);
+  if (status != ERROR_SUCCESS) {
+    MemRelease(&block);
+    *count = 2;
+    return status;
+  }
+  // A value stored without its terminator converts to one character more
+  // than its bytes; the block's spare zero byte ends the text.
+  DWORD length = 0;
+  bool fits = AnsiToWideBounded(wide, capacity, block, &length);
+  MemRelease(&block);
+  if (!fits) {
+    *count = length * 2;
+    return ERROR_MORE_DATA;
+  }
+  *count = length * 2 + 2;
+  return ERROR_SUCCESS;
+}
+
+LONG WINAPI AnsiRegSetValueEx(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data,
+                              DWORD count) {
+  AnsiText ansiName(name);
+  if (ansiName.failed) return ERROR_NOT_ENOUGH_MEMORY;
+  if (type != REG_SZ && type != REG_EXPAND_SZ) {
+    return RegSetValueExA(key, ansiName.text, reserved, type, data, count);
+  }
+  AnsiText ansiData((LPCWSTR)data);
+  if (ansiData.failed) return ERROR_NOT_ENOUGH_MEMORY;
+  // The caller's count is in wide bytes; the ANSI text sets its own.
+  DWORD ansiCount = ansiData.text == nullptr ? 0 : (DWORD)strlen(ansiData.text) + 1;
+  return RegSetValueExA(key, ansiName.text, reserved, type, (const BYTE*)ansiData.text, ansiCount);
+}
+
+LONG WINAPI AnsiRegDeleteKey(HKEY key, LPCWSTR subKey) {
+  AnsiText ansiSubKey(subKey);
+  if (ansiSubKey.failed) return ERROR_NOT_ENOUGH_MEMORY;
+  return RegDeleteKeyA(key, ansiSubKey.text);
+}
+
+LONG WINAPI AnsiRegDeleteValue(HKEY key, LPCWSTR name) {
+  AnsiText ansiName(name);
+  if (ansiName.failed) return ERROR_NOT_ENOUGH_MEMORY;
+  return RegDeleteValueA(key, ansiName.text);
+}
+
+int WINAPI AnsiRemoveFontResource(LPCWSTR path) {
+  AnsiText ansiPath(path);
+  if (ansiPath.failed && OutOfMemory()) return 0;
+  return RemoveFontResourceA(ansiPath.text);
+}
+
+ATOM WINAPI AnsiRegisterClass(const WNDCLASSW* windowClass) {
+  AnsiClassName className(windowClass->lpszClassName);
+  if (className.failed() && OutOfMemory()) return 0;
+  WNDCLASSA ansi;
+  ansi.style = windowClass->style;
+  ansi.lpfnWndProc = windowClass->lpfnWndProc;
+  ansi.cbClsExtra = windowClass->cbClsExtra;
+  ansi.cbWndExtra = windowClass->cbWndExtra;
+  ansi.hInstance = windowClass->hInstance;
+  ansi.hIcon = windowClass->hIcon;
+  ansi.hCursor = windowClass->hCursor;
+  ansi.hbrBackground = windowClass->hbrBackground;
+  // The program registers no menu; an integer resource id passes as it is.
+  ansi.lpszMenuName = (LPCSTR)windowClass->lpszMenuName;
+  ansi.lpszClassName = className.name;
+  return RegisterClassA(&ansi);
+}
+
+HWND WINAPI AnsiCreateWindowEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x,
+                               int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+                               LPVOID parameter) {
+  AnsiClassName ansiClass(className);
+  AnsiText ansiWindowName(windowName);
+  if ((ansiClass.failed() || ansiWindowName.failed) && OutOfMemory()) return nullptr;
+  return CreateWindowExA(exStyle, ansiClass.name, ansiWindowName.text, style, x, y, width, height, parent,
+                         menu, instance, parameter);
+}
+
+BOOL WINAPI AnsiSetWindowText(HWND window, LPCWSTR text) {
+  AnsiText ansiText(text);
+  if (ansiText.failed && OutOfMemory()) return FALSE;
+  return SetWindowTextA(window, ansiText.text);
+}
+
+BOOL WINAPI AnsiSetDlgItemText(HWND dialog, int item, LPCWSTR text) {
+  AnsiText ansiText(text);
+  if (ansiText.failed && OutOfMemory()) return FALSE;
+  return SetDlgItemTextA(dialog, item, ansiText.text);
+}
+
+HFONT WINAPI AnsiCreateFontIndirect(const LOGFONTW* font) {
+  if (font == nullptr) return CreateFontIndirectA(nullptr);
+  LOGFONTA ansi;
+  memset(&ansi, 0, sizeof ansi);
+  CopyFontMetrics(*font, &ansi);
+  ConvertFaceName(font->lfFaceName, ansi.lfFaceName);
+  return CreateFontIndirectA(&ansi);
+}
+
+int WINAPI AnsiGetObject(HANDLE object, int size, LPVOID buffer) {
+  if (size != (int)sizeof(LOGFONTW)) return GetObjectA(object, size, buffer);
+  LOGFONTA ansi;
+  memset(&ansi, 0, sizeof ansi);
+  int result = GetObjectA(object, sizeof ansi, &ansi);
+  if (result != 0 && buffer != nullptr) {
+    LOGFONTW* wide = (LOGFONTW*)buffer;
+    CopyFontMetrics(ansi, wide);
+    ConvertFaceName(ansi.lfFaceName, wide->lfFaceName);
+  }
+  return result;
+}

@@ -1,0 +1,103 @@
+// The system-call table: every text-bearing system call of the program, and
+// every call whose behaviour follows the character set of a window, goes
+// through `sys`. On the NT family the entries are the wide functions; on the
+// ANSI-only family (Windows 9x, where most wide functions are stubs that fail)
+// they are switched once, at start-up, to the ANSI functions or to adapters
+// that convert the text on the way in and out.
+#pragma once
+#include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+struct SystemCallTable {
+  // Files and folders.
+  decltype(&::CreateFileW) CreateFileW;
+  decltype(&::DeleteFileW) DeleteFileW;
+  decltype(&::GetFileAttributesW) GetFileAttributesW;
+  decltype(&::SetFileAttributesW) SetFileAttributesW;
+  decltype(&::FindFirstFileW) FindFirstFileW;
+  decltype(&::FindNextFileW) FindNextFileW;
+  decltype(&::RemoveDirectoryW) RemoveDirectoryW;
+  decltype(&::SetCurrentDirectoryW) SetCurrentDirectoryW;
+  decltype(&::GetCurrentDirectoryW) GetCurrentDirectoryW;
+  decltype(&::GetModuleFileNameW) GetModuleFileNameW;
+  decltype(&::GetWindowsDirectoryW) GetWindowsDirectoryW;
+  decltype(&::GetSystemDirectoryW) GetSystemDirectoryW;
+  decltype(&::GetTempPathW) GetTempPathW;
+  decltype(&::GetShortPathNameW) GetShortPathNameW;
+  decltype(&::WritePrivateProfileStringW) WritePrivateProfileStringW;
+  // Modules, processes and the shell.
+  decltype(&::LoadLibraryW) LoadLibraryW;
+  decltype(&::CreateProcessW) CreateProcessW;
+  decltype(&::ShellExecuteW) ShellExecuteW;
+  decltype(&::ShellExecuteExW) ShellExecuteExW;
+  decltype(&::SHGetPathFromIDListW) SHGetPathFromIDListW;
+  // Registry.
+  decltype(&::RegOpenKeyExW) RegOpenKeyExW;
+  decltype(&::RegQueryValueExW) RegQueryValueExW;
+  decltype(&::RegSetValueExW) RegSetValueExW;
+  decltype(&::RegDeleteKeyW) RegDeleteKeyW;
+  decltype(&::RegDeleteValueW) RegDeleteValueW;
+  // Fonts.
+  decltype(&::RemoveFontResourceW) RemoveFontResourceW;
+  // Windows, dialogs and the message loop.
+  decltype(&::RegisterClassW) RegisterClassW;
+  decltype(&::CreateWindowExW) CreateWindowExW;
+  decltype(&::DefWindowProcW) DefWindowProcW;
+  decltype(&::CreateDialogParamW) CreateDialogParamW;
+  decltype(&::DialogBoxParamW) DialogBoxParamW;
+  decltype(&::IsDialogMessageW) IsDialogMessageW;
+  decltype(&::SetWindowLongW) SetWindowLongW;
+  decltype(&::SendMessageW) SendMessageW;
+  decltype(&::PeekMessageW) PeekMessageW;
+  decltype(&::GetMessageW) GetMessageW;
+  decltype(&::DispatchMessageW) DispatchMessageW;
+  decltype(&::LoadIconW) LoadIconW;
+  decltype(&::LoadCursorW) LoadCursorW;
+  decltype(&::SetWindowTextW) SetWindowTextW;
+  decltype(&::SetDlgItemTextW) SetDlgItemTextW;
+  decltype(&::CreateFontIndirectW) CreateFontIndirectW;
+  decltype(&::GetObjectW) GetObjectW;
+  // Works on both families, so never switched.
+  decltype(&::MessageBoxW) MessageBoxW;
+};
+
+// The one table of the process. Holds the wide functions from static
+// initialisation on (SHGetPathFromIDListW: its ANSI adapter until
+// SelectSystemCalls finds the wide export in shell32).
+extern SystemCallTable sys;
+
+// First step of the program: restricts library loading to the system folder
+// where the platform allows it, then fills the table for the platform family.
+void SelectSystemCalls();
+
+// Last step of the program: frees the shell library loaded by the selection.
+void ReleaseSystemCalls();
+
+// Fills the table for a given family: SelectSystemCalls passes whether
+// GetVersionExW worked. Tests force the ANSI table with false and restore the
+// wide one with true; the program itself never forces it. Starts from the
+// statically initialised table, so it may be called again.
+void SelectSystemCallsForPlatform(bool widePlatform);
+
+// The shell library loaded by the selection, or null.
+HMODULE ShellLibraryHandle();
+
+// Loads a library of the system folder by its full path, so that no file of
+// the same name beside the program (the self-removal copy runs from the
+// temporary folder) or in the current folder is loaded instead. Null when the
+// system folder's path plus the name would not fit in 260 characters, or the
+// load fails.
+HMODULE LoadSystemLibrary(const wchar_t* name);
+
+// A new heap block (memory.h; the caller releases it with MemRelease) holding
+// the text in the given code page, or null for a null text or when the block
+// cannot be allocated.
+char* WideToAnsiCopy(const wchar_t* text, UINT codePage);
+
+// Converts the ANSI text (CP_ACP) into `output` and terminates it; gives the
+// number of wide characters written, without the terminator. The output must
+// hold the text's byte length plus one wide character, which no conversion
+// exceeds. A null output or text gives 0 and writes nothing.
+int AnsiToWide(wchar_t* output, const char* text);
+

@@ -1,0 +1,41 @@
+// Conversions between the program's wide text and the ANSI code page, used
+// only by the ANSI adapters.
+#include <string.h>
+
+#include "payload/memory.h"
+#include "platform/ansi_adapters.h"
+
+char* WideToAnsiCopy(const wchar_t* text, UINT codePage) {
+  if (text == nullptr) return nullptr;
+  int size = WideCharToMultiByte(codePage, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (size < 0) size = 0;
+  // Zero-filled with a spare byte, so that even a conversion that fails
+  // leaves a terminated (empty) text rather than heap garbage.
+  char* copy = nullptr;
+  if (!MemAllocZeroed((size_t)size + 1, &copy)) return nullptr;
+  WideCharToMultiByte(codePage, 0, text, -1, copy, size + 1, nullptr, nullptr);
+  return copy;
+}
+
+int AnsiToWide(wchar_t* output, const char* text) {
+  if (output == nullptr || text == nullptr) return 0;
+  int bytes = (int)strlen(text);
+  // A double-byte code page gives fewer characters than bytes, never more.
+  int count = bytes == 0 ? 0 : MultiByteToWideChar(CP_ACP, 0, text, bytes, output, bytes);
+  output[count] = 0;
+  return count;
+}
+
+bool AnsiToWideBounded(wchar_t* output, DWORD capacity, const char* text, DWORD* length) {
+  int bytes = text == nullptr ? 0 : (int)strlen(text);
+  int needed = bytes == 0 ? 0 : MultiByteToWideChar(CP_ACP, 0, text, bytes, nullptr, 0);
+  if (output == nullptr || (DWORD)needed + 1 > capacity) {
+    if (output != nullptr && capacity > 0) output[0] = 0;
+    *length = (DWORD)needed + 1;
+    return false;
+  }
+  int count = needed == 0 ? 0 : MultiByteToWideChar(CP_ACP, 0, text, bytes, output, needed);
+  output[count] = 0;
+  *length = (DWORD)count;
+  return true;
+}
