@@ -1,0 +1,141 @@
+// The path primitives against the real file system, through the wide table
+// and through the ANSI adapters alike.
+#include <gtest/gtest.h>
+
+#include "paths/path_ops.h"
+#include "platform_test_support.h"
+
+namespace {
+
+TEST(PathOps, TrailingBackslashKeepsEachCallersConvention) {
+  wchar_t path[RX_MAX_PATH] = L"";
+  AddBackslash(path);
+  EXPECT_STREQ(path, L"");
+  wcscpy(path, L"C:\\A");
+  AddBackslash(path);
+  EXPECT_STREQ(path, L"C:\\A\\");
+  AddBackslash(path);
+  EXPECT_STREQ(path, L"C:\\A\\");
+
+  RemoveBackslash(path);
+  EXPECT_STREQ(path, L"C:\\A");
+  wcscpy(path, L"C:\\");
+  RemoveBackslash(path);
+  EXPECT_STREQ(path, L"C:\\") << "a drive root keeps its backslash";
+  wcscpy(path, L"C:\\A\\\\");
+  RemoveBackslash(path);
+  EXPECT_STREQ(path, L"C:\\A\\");
+
+  // A full buffer has no room for the backslash and its terminator.
+  std::wstring full(RX_MAX_PATH - 1, L'a');
+  wcscpy(path, full.c_str());
+  EXPECT_FALSE(AddBackslash(path));
+  EXPECT_EQ(wcslen(path), (size_t)RX_MAX_PATH - 1);
+}
+
+class PathOpsOnBothFamilies : public ::testing::TestWithParam<bool> {
+ protected:
+  TableSelection table{GetParam()};
+  ScratchFolder scratch;
+};
+
+TEST_P(PathOpsOnBothFamilies, NumberedTempFileSkipsTakenNamesAndFolders) {
+  scratch.MakeFile(L"tmp1.tmp");
+  ASSERT_TRUE(CreateDirectoryW(scratch.Child(L"tmp2.tmp").c_str(), nullptr));
+  wchar_t path[RX_MAX_PATH];
+  HANDLE file = CreateNumberedTempFile(path, L"tmp%d.tmp");
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  CloseHandle(file);
+  EXPECT_STREQ(path, scratch.Child(L"tmp3.tmp").c_str());
+  EXPECT_EQ(GetFileAttributesW(path) & FILE_ATTRIBUTE_DIRECTORY, 0u);
+}
+
+TEST_P(PathOpsOnBothFamilies, NumberedTempFileGivesUpAfter998AndCreatesNothing) {
+  for (int n = 1; n <= 998; ++n) scratch.MakeFile(L"tmp" + std::to_wstring(n) + L".tmp");
+  wchar_t path[RX_MAX_PATH];
+  EXPECT_EQ(CreateNumberedTempFile(path, L"tmp%d.tmp"), INVALID_HANDLE_VALUE);
+  EXPECT_STREQ(path, scratch.Child(L"tmp998.tmp").c_str());
+  EXPECT_EQ(scratch.CountEntries(), 998) << "number 999 must not be tried";
+}
+
+TEST_P(PathOpsOnBothFamilies, NumberedTempFileForLoadingLaterKeepsWritersAndDeletersOut) {
+  wchar_t path[RX_MAX_PATH];
+  HANDLE file = CreateNumberedTempFile(path, L"tmp%d.tmp", CREATE_NEW, FILE_SHARE_READ);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  HANDLE reader = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+  EXPECT_NE(reader, INVALID_HANDLE_VALUE) << "a loader may read it while we hold it";
+  CloseHandle(reader);
+  HANDLE writer = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(DeleteFileW(path));
+  CloseHandle(file);
+}
+
+TEST_P(PathOpsOnBothFamilies, NumberedTempFileRefusesATemporaryFolderTooLongForAPath) {
+  std::wstring deep = scratch.Path() + L"\\" + std::wstring(250 - scratch.Path().size(), L'd');
+  ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr));
+  SetEnvironmentVariableW(L"TMP", deep.c_str());
+  SetEnvironmentVariableW(L"TEMP", deep.c_str());
+  wchar_t path[RX_MAX_PATH];
+  EXPECT_EQ(CreateNumberedTempFile(path, L"tmp%d.tmp"), INVALID_HANDLE_VALUE);
+  EXPECT_STREQ(path, L"") << "no shortened path may be left for the caller";
+}
+
+TEST_P(PathOpsOnBothFamilies, OpenExistingFileSharesWithReadersOnlyWhenReading) {
+  scratch.MakeFile(L"data.bin", "x");
+  std::wstring path = scratch.Child(L"data.bin");
+  HANDLE reading = OpenExistingFile(path.c_str(), GENERIC_READ);
+  ASSERT_NE(reading, INVALID_HANDLE_VALUE);
+  HANDLE second = OpenExistingFile(path.c_str(), GENERIC_READ);
+  EXPECT_NE(second, INVALID_HANDLE_VALUE) << "readers let other readers in";
+  CloseHandle(second);
+  CloseHandle(reading);
+
+  HANDLE writing = OpenExistingFile(path.c_str(), GENERIC_READ | GENERIC_WRITE);
+  ASSERT_NE(writing, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(OpenExistingFile(path.c_str(), GENERIC_READ), INVALID_HANDLE_VALUE) << "a writer shares nothing";
+  CloseHandle(writing);
+
+  EXPECT_EQ(OpenExistingFile(scratch.Child(L"missing.bin").c_str(), GENERIC_READ), INVALID_HANDLE_VALUE);
+}
+
+TEST_P(PathOpsOnBothFamilies, FoldersExistChangeAndGoOnlyWhenEmpty) {
+  std::wstring folder = scratch.Child(L"sub");
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  scratch.MakeFile(L"sub\\file.txt");
+  EXPECT_TRUE(FileExists(folder.c_str()));
+  EXPECT_TRUE(FileExists(scratch.Child(L"sub\\file.txt").c_str()));
+  EXPECT_TRUE(FileExists(scratch.Child(L"sub\\*.txt").c_str()));
+  EXPECT_FALSE(FileExists(scratch.Child(L"sub\\other.txt").c_str()));
+
+  wchar_t saved[RX_MAX_PATH], current[RX_MAX_PATH];
+  ASSERT_GT(GetCurrentFolder(saved), 0u);
+  ASSERT_TRUE(SetCurrentFolder(folder.c_str()));
+  EXPECT_EQ(GetCurrentFolder(current), folder.size());
+  EXPECT_STREQ(current, folder.c_str());
+  ASSERT_TRUE(SetCurrentFolder(saved));
+
+  EXPECT_FALSE(RemoveFolder(folder.c_str()));
+  ASSERT_TRUE(DeleteFileW(scratch.Child(L"sub\\file.txt").c_str()));
+  EXPECT_TRUE(RemoveFolder(folder.c_str()));
+  EXPECT_FALSE(FileExists(folder.c_str()));
+}
+
+TEST_P(PathOpsOnBothFamilies, CreateFileForWritingTruncatesAnExistingFile) {
+  scratch.MakeFile(L"old.txt", "previous content");
+  std::wstring path = scratch.Child(L"old.txt");
+  HANDLE file = CreateFileForWriting(path.c_str());
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetFileSize(file, nullptr), 0u);
+  EXPECT_EQ(OpenExistingFile(path.c_str(), GENERIC_READ), INVALID_HANDLE_VALUE);
+  CloseHandle(file);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, PathOpsOnBothFamilies, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return std::string(info.param ? "Wide" : "Ansi");
+                         });
+
+}  // namespace
