@@ -1,0 +1,117 @@
+#!/bin/bash
+# Runs every test of Retrax and exits non-zero when any fails:
+#  1. host build (build/host): payload library, retrax-pack, host tests;
+#  2. Windows build (build/win): retrax.exe and its tests, run under Wine in
+#     a sandboxed prefix inside a virtual X display;
+#  3. the payload reader's fuzz target for a bounded time (build/fuzz).
+# Works from a fresh clone with nothing built; later runs reuse the build
+# folders and the Wine prefix. Logs of each test run are kept beside the
+# builds (build/*/ctest.log, build/fuzz/fuzz.log).
+#
+# Environment: RETRAX_JOBS (default 2), RETRAX_FUZZ_SECONDS (default 60).
+set -u -o pipefail
+root=$(cd -- "$(dirname -- "${BASH_SOURCE[0]}")/.." && pwd)
+cd -- "$root"
+
+jobs=${RETRAX_JOBS:-2}
+fuzz_seconds=${RETRAX_FUZZ_SECONDS:-60}
+results=()
+failures=0
+
+note() { printf '\n== %s\n' "$*"; }
+
+# record NAME STATUS SECONDS
+record() {
+  local outcome=ok
+  if [ "$2" -ne 0 ]; then
+    outcome="FAILED ($2)"
+    failures=$((failures + 1))
+  fi
+  results+=("$(printf '%-26s %-12s %4ss' "$1" "$outcome" "$3")")
+}
+
+# ctest_summary LOG STATUS: the summary lines on success; on failure the
+# failing tests' output as well (the end of the log).
+ctest_summary() {
+  if [ "$2" -eq 0 ]; then
+    sed -n '/tests passed/,$p' "$1"
+  else
+    tail -n 400 "$1"
+  fi
+}
+
+start_all=$SECONDS
+bash scripts/bootstrap.sh || { echo "test: bootstrap failed" >&2; exit 1; }
+
+note "host build"
+t=$SECONDS
+cmake -S . -B build/host -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBUILD_TESTING=ON >/dev/null &&
+  cmake --build build/host -j "$jobs"
+status=$?
+record "host build" $status $((SECONDS - t))
+if [ $status -eq 0 ]; then
+  note "host tests"
+  t=$SECONDS
+  ctest --test-dir build/host --output-on-failure -j "$jobs" >build/host/ctest.log 2>&1
+  status=$?
+  ctest_summary build/host/ctest.log $status
+  record "host tests" $status $((SECONDS - t))
+fi
+
+note "Windows build"
+t=$SECONDS
+cmake -S . -B build/win -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+  -DBUILD_TESTING=ON >/dev/null &&
+  cmake --build build/win -j "$jobs"
+status=$?
+record "Windows build" $status $((SECONDS - t))
+if [ $status -eq 0 ]; then
+  ls -l build/win/retrax.exe | awk '{print "retrax.exe: " $5 " bytes"}'
+  note "Windows tests (Wine, virtual display)"
+  t=$SECONDS
+  # The Wine server and its services start before ctest with their output
+  # on /dev/null, so no test leaves them holding ctest's pipes.
+  xvfb-run -a -s "-screen 0 1024x768x24" \
+    bash scripts/with-wine.sh "$root/build/win/wineprefix" \
+    ctest --test-dir build/win --output-on-failure -j "$jobs" >build/win/ctest.log 2>&1
+  status=$?
+  ctest_summary build/win/ctest.log $status
+  record "Windows tests" $status $((SECONDS - t))
+fi
+
+note "fuzzing the payload reader (${fuzz_seconds} s)"
+t=$SECONDS
+CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DRETRAX_FUZZ=ON -DBUILD_TESTING=ON >/dev/null
+status=$?
+if [ $status -eq 0 ] && ninja -C build/fuzz -t targets all | grep -q '^retrax_fuzz_reader:'; then
+  cmake --build build/fuzz -j "$jobs" --target retrax_fuzz_reader
+  status=$?
+  fuzzer=$(find build/fuzz -name retrax_fuzz_reader -type f -perm -u+x -print -quit)
+  if [ $status -eq 0 ] && [ -n "$fuzzer" ]; then
+    # New inputs go to a work folder; the committed seeds stay as they are.
+    mkdir -p build/fuzz/corpus build/fuzz/artifacts
+    seeds=()
+    [ -d tests/fuzz/corpus ] && seeds=(tests/fuzz/corpus)
+    "$fuzzer" -max_total_time="$fuzz_seconds" -print_final_stats=1 \
+      -artifact_prefix=build/fuzz/artifacts/ build/fuzz/corpus "${seeds[@]}" \
+      </dev/null >build/fuzz/fuzz.log 2>&1
+    status=$?
+    if [ $status -eq 0 ]; then grep -E '^Done [0-9]+ runs' build/fuzz/fuzz.log; else tail -n 60 build/fuzz/fuzz.log; fi
+  fi
+  record "fuzzing" $status $((SECONDS - t))
+elif [ $status -eq 0 ]; then
+  echo "no fuzz target in this tree; skipped"
+  record "fuzzing (none)" 0 $((SECONDS - t))
+else
+  record "fuzz build" $status $((SECONDS - t))
+fi
+
+note "summary"
+printf '%s\n' "${results[@]}"
+echo "total: $((SECONDS - start_all)) s"
+if [ $failures -ne 0 ]; then
+  echo "test: $failures step(s) failed"
+  exit 1
+fi
+echo "test: all passed"
