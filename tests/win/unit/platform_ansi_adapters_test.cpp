@@ -1,0 +1,353 @@
+// The ANSI adapters against the real ANSI functions: what the 9x family runs.
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include "payload/memory.h"
+#include "platform/system_calls.h"
+#include "platform_test_support.h"
+
+namespace {
+
+class AnsiAdapters : public ::testing::Test {
+ protected:
+  void SetUp() override { liveBlocks = MemLiveBlocks(); }
+  void TearDown() override {
+    MemFailAfter(0);
+    EXPECT_EQ(MemLiveBlocks(), liveBlocks) << "an adapter kept an ANSI copy";
+  }
+  TableSelection table{false};
+  ScratchFolder scratch;
+  long liveBlocks = 0;
+};
+
+// A unique key under HKCU\Software\RetraxTests, deleted with its values.
+class AnsiRegistryAdapters : public AnsiAdapters {
+ protected:
+  void SetUp() override {
+    AnsiAdapters::SetUp();
+    path = std::string("Software\\RetraxTests\\") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                              nullptr),
+              ERROR_SUCCESS);
+  }
+  void TearDown() override {
+    RegCloseKey(key);
+    RegDeleteKeyA(HKEY_CURRENT_USER, path.c_str());
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\RetraxTests");  // only when no other test left a key
+    AnsiAdapters::TearDown();
+  }
+  void SetAnsi(const char* name, DWORD type, const void* data, DWORD count) {
+    ASSERT_EQ(RegSetValueExA(key, name, 0, type, (const BYTE*)data, count), ERROR_SUCCESS);
+  }
+  std::string path;
+  HKEY key = nullptr;
+};
+
+TEST_F(AnsiAdapters, TextOutputsMatchTheWideFunctions) {
+  wchar_t wide[MAX_PATH], ansi[MAX_PATH];
+  UINT count = GetWindowsDirectoryW(wide, MAX_PATH);
+  EXPECT_EQ(sys.GetWindowsDirectoryW(ansi, MAX_PATH), count);
+  EXPECT_STREQ(ansi, wide);
+  count = GetSystemDirectoryW(wide, MAX_PATH);
+  EXPECT_EQ(sys.GetSystemDirectoryW(ansi, MAX_PATH), count);
+  EXPECT_STREQ(ansi, wide);
+  EXPECT_EQ(sys.GetTempPathW(MAX_PATH, ansi), scratch.Path().size() + 1);
+  EXPECT_STREQ(ansi, (scratch.Path() + L"\\").c_str());
+  count = GetModuleFileNameW(nullptr, wide, MAX_PATH);
+  EXPECT_EQ(sys.GetModuleFileNameW(nullptr, ansi, MAX_PATH), count);
+  EXPECT_STREQ(ansi, wide);
+  count = GetShortPathNameW(scratch.Path().c_str(), wide, MAX_PATH);
+  EXPECT_EQ(sys.GetShortPathNameW(scratch.Path().c_str(), ansi, MAX_PATH), count);
+  EXPECT_STREQ(ansi, wide);
+
+  PIDLIST_ABSOLUTE list = nullptr;
+  ASSERT_EQ(SHGetSpecialFolderLocation(nullptr, CSIDL_WINDOWS, &list), S_OK);
+  EXPECT_TRUE(sys.SHGetPathFromIDListW(list, ansi));
+  GetWindowsDirectoryW(wide, MAX_PATH);
+  EXPECT_STREQ(ansi, wide);
+  CoTaskMemFree(list);
+}
+
+TEST_F(AnsiAdapters, FailedOrOversizedTextOutputsLeaveAnEmptyStringAndNoOverrun) {
+  wchar_t buffer[16];
+  wmemset(buffer, L'#', 16);
+  EXPECT_EQ(sys.GetShortPathNameW(scratch.Child(L"missing").c_str(), buffer, 16), 0u);
+  EXPECT_STREQ(buffer, L"");
+
+  // Callers that state a small buffer get the size needed, as from the wide
+  // functions, and nothing past what they stated.
+  wmemset(buffer, L'#', 16);
+  DWORD needed = sys.GetTempPathW(8, buffer);
+  EXPECT_EQ(needed, scratch.Path().size() + 2);
+  EXPECT_EQ(buffer[0], 0);
+  EXPECT_EQ(buffer[8], L'#');
+  wmemset(buffer, L'#', 16);
+  EXPECT_EQ(sys.GetModuleFileNameW(nullptr, buffer, 8), 8u);
+  EXPECT_EQ(GetLastError(), (DWORD)ERROR_INSUFFICIENT_BUFFER);
+  EXPECT_EQ(buffer[0], 0);
+  EXPECT_EQ(buffer[8], L'#');
+
+  PIDLIST_ABSOLUTE list = nullptr;
+  ASSERT_EQ(SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &list), S_OK);
+  wchar_t path[MAX_PATH];
+  wmemset(path, L'#', MAX_PATH);
+  EXPECT_FALSE(sys.SHGetPathFromIDListW(list, path)) << "a virtual folder has no path";
+  EXPECT_STREQ(path, L"");
+  CoTaskMemFree(list);
+}
+
+TEST_F(AnsiAdapters, FindDataArrivesFieldByFieldAndFailureLeavesTheRecord) {
+  scratch.MakeFile(L"a long file name.txt", "12345");
+  scratch.MakeFile(L"b.dat");
+  ASSERT_TRUE(SetFileAttributesW(scratch.Child(L"b.dat").c_str(), FILE_ATTRIBUTE_READONLY));
+  ASSERT_TRUE(CreateDirectoryW(scratch.Child(L"c").c_str(), nullptr));
+  std::wstring pattern = scratch.Child(L"*");
+
+  WIN32_FIND_DATAW expected, actual;
+  HANDLE wide = FindFirstFileW(pattern.c_str(), &expected);
+  memset(&actual, 0xCD, sizeof actual);
+  HANDLE ansi = sys.FindFirstFileW(pattern.c_str(), &actual);
+  ASSERT_NE(wide, INVALID_HANDLE_VALUE);
+  ASSERT_NE(ansi, INVALID_HANDLE_VALUE);
+  int entries = 0;
+  BOOL more = TRUE;
+  while (more) {
+    SCOPED_TRACE(::testing::Message() << "entry " << entries);
+    EXPECT_EQ(actual.dwFileAttributes, expected.dwFileAttributes);
+    EXPECT_EQ(memcmp(&actual.ftCreationTime, &expected.ftCreationTime, 3 * sizeof(FILETIME)), 0);
+    EXPECT_EQ(actual.nFileSizeHigh, expected.nFileSizeHigh);
+    EXPECT_EQ(actual.nFileSizeLow, expected.nFileSizeLow);
+    EXPECT_EQ(actual.dwReserved0, expected.dwReserved0);
+    EXPECT_EQ(actual.dwReserved1, expected.dwReserved1);
+    EXPECT_STREQ(actual.cFileName, expected.cFileName);
+    EXPECT_STREQ(actual.cAlternateFileName, expected.cAlternateFileName);
+    ++entries;
+    memset(&actual, 0xCD, sizeof actual);
+    more = FindNextFileW(wide, &expected);
+    EXPECT_EQ(sys.FindNextFileW(ansi, &actual), more);
+  }
+  EXPECT_EQ(entries, 5);  // ".", "..", and the three made here
+  EXPECT_EQ(actual.dwFileAttributes, 0xCDCDCDCDu) << "the end of the search left the record alone";
+  FindClose(wide);
+  FindClose(ansi);
+
+  EXPECT_EQ(sys.FindFirstFileW(scratch.Child(L"none*").c_str(), &actual), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(actual.dwFileAttributes, 0xCDCDCDCDu);
+}
+
+TEST_F(AnsiRegistryAdapters, StringValuesArriveWideWithWideCounts) {
+  const char text[] = "C:\\Program Files\\App";
+  const DWORD s = sizeof text;  // ANSI bytes with the terminator
+  SetAnsi("Path", REG_SZ, text, s);
+  SetAnsi("Expand", REG_EXPAND_SZ, "%WINDIR%", 9);
+
+  wchar_t buffer[64];
+  DWORD type = 0, count = 2 * s;
+  ASSERT_EQ(sys.RegQueryValueExW(key, L"Path", nullptr, &type, (BYTE*)buffer, &count), ERROR_SUCCESS);
+  EXPECT_STREQ(buffer, L"C:\\Program Files\\App");
+  EXPECT_EQ(count, 2 * (wcslen(buffer) + 1));
+  EXPECT_EQ(type, (DWORD)REG_SZ);
+
+  wmemset(buffer, L'#', 64);
+  count = 2 * s - 1;
+  EXPECT_EQ(sys.RegQueryValueExW(key, L"Path", nullptr, &type, (BYTE*)buffer, &count), ERROR_MORE_DATA);
+  EXPECT_EQ(count, 2 * s);
+  EXPECT_EQ(buffer[0], L'#') << "nothing is written when the count is too small";
+
+  count = sizeof buffer;
+  ASSERT_EQ(sys.RegQueryValueExW(key, L"Expand", nullptr, &type, (BYTE*)buffer, &count), ERROR_SUCCESS);
+  EXPECT_STREQ(buffer, L"%WINDIR%") << "stored as written, not expanded";
+  EXPECT_EQ(type, (DWORD)REG_EXPAND_SZ);
+}
+
+TEST_F(AnsiRegistryAdapters, AnEmptyStringStillNeedsRoomForItsTerminator) {
+  SetAnsi("Empty", REG_SZ, "", 0);
+  wchar_t buffer[8];
+  wmemset(buffer, L'#', 8);
+  DWORD type = 0, count = 0;
+  EXPECT_EQ(sys.RegQueryValueExW(key, L"Empty", nullptr, &type, (BYTE*)buffer, &count), ERROR_MORE_DATA);
+  EXPECT_EQ(count, 2u) << "room for the terminator the caller is given";
+  EXPECT_EQ(buffer[0], L'#');
+  count = 2;
+  EXPECT_EQ(sys.RegQueryValueExW(key, L"Empty", nullptr, &type, (BYTE*)buffer, &count), ERROR_SUCCESS);
+  EXPECT_STREQ(buffer, L"");
+  EXPECT_EQ(count, 2u);
+}
+
+TEST_F(AnsiRegistryAdapters, NumbersPassUnchangedAndStringsAreWrittenWithTheirAnsiCount) {
+  DWORD number = 0x12345678, read = 0, type = 0, count = sizeof read;
+  SetAnsi("Count", REG_DWORD, &number, sizeof number);
+  ASSERT_EQ(sys.RegQueryValueExW(key, L"Count", nullptr, &type, (BYTE*)&read, &count), ERROR_SUCCESS);
+  EXPECT_EQ(read, number);
+  EXPECT_EQ(count, 4u);
+  EXPECT_EQ(type, (DWORD)REG_DWORD);
+
+  const wchar_t text[] = L"C:\\App\\lib.dll";
+  ASSERT_EQ(sys.RegSetValueExW(key, L"Text", 0, REG_SZ, (const BYTE*)text, 1000), ERROR_SUCCESS);
+  char ansi[64];
+  count = sizeof ansi;
+  ASSERT_EQ(RegQueryValueExA(key, "Text", nullptr, &type, (BYTE*)ansi, &count), ERROR_SUCCESS);
+  EXPECT_STREQ(ansi, "C:\\App\\lib.dll");
+  EXPECT_EQ(count, strlen(ansi) + 1);
+  number = 7;
+  ASSERT_EQ(sys.RegSetValueExW(key, L"Count", 0, REG_DWORD, (const BYTE*)&number, 4), ERROR_SUCCESS);
+  count = sizeof read;
+  ASSERT_EQ(RegQueryValueExA(key, "Count", nullptr, &type, (BYTE*)&read, &count), ERROR_SUCCESS);
+  EXPECT_EQ(read, 7u);
+}
+
+TEST_F(AnsiRegistryAdapters, ANameThatCannotBeCopiedFailsInsteadOfNamingTheDefaultValue) {
+  SetAnsi("", REG_SZ, "default", 8);
+  SetAnsi("Named", REG_SZ, "named", 6);
+  MemFailAfter(1);
+  EXPECT_EQ(sys.RegDeleteValueW(key, L"Named"), ERROR_NOT_ENOUGH_MEMORY);
+  EXPECT_EQ(RegQueryValueExA(key, "", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+  EXPECT_EQ(RegQueryValueExA(key, "Named", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+
+  // The query's own block: the name's copy is allocation 1, the block 2.
+  wchar_t buffer[16];
+  DWORD count = sizeof buffer;
+  MemFailAfter(2);
+  EXPECT_EQ(sys.RegQueryValueExW(key, L"Named", nullptr, nullptr, (BYTE*)buffer, &count),
+            ERROR_NOT_ENOUGH_MEMORY);
+  EXPECT_STREQ(buffer, L"");
+}
+
+TEST_F(AnsiAdapters, FontRecordsTravelBothWays) {
+  LOGFONTW font = {};
+  font.lfHeight = -11;
+  font.lfWeight = FW_BOLD;
+  font.lfItalic = TRUE;
+  font.lfCharSet = DEFAULT_CHARSET;
+  font.lfQuality = ANTIALIASED_QUALITY;
+  font.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
+  wcscpy(font.lfFaceName, L"Tahoma");
+  HFONT handle = sys.CreateFontIndirectW(&font);
+  ASSERT_NE(handle, nullptr);
+
+  LOGFONTW back;
+  memset(&back, 0xCD, sizeof back);
+  EXPECT_EQ(sys.GetObjectW(handle, sizeof back, &back), (int)sizeof(LOGFONTA));
+  EXPECT_EQ(memcmp(&back, &font, 28), 0) << "the 28 shared bytes";
+  EXPECT_STREQ(back.lfFaceName, L"Tahoma");
+  EXPECT_EQ(back.lfFaceName[LF_FACESIZE - 1], 0);
+
+  LOGFONTA ansi;
+  EXPECT_EQ(sys.GetObjectW(handle, sizeof ansi, &ansi), (int)sizeof ansi) << "other sizes pass unchanged";
+  EXPECT_STREQ(ansi.lfFaceName, "Tahoma");
+  DeleteObject(handle);
+}
+
+TEST_F(AnsiAdapters, LaunchedProcessesReachTheirArgumentsFolderAndHandle) {
+  wchar_t cmd[MAX_PATH];
+  GetSystemDirectoryW(cmd, MAX_PATH);
+  wcscat(cmd, L"\\cmd.exe");
+  scratch.MakeFile(L"marker.txt");
+
+  SHELLEXECUTEINFOW info = {};
+  info.cbSize = sizeof info;
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+  info.lpVerb = L"open";
+  info.lpFile = cmd;
+  info.lpParameters = L"/c if exist marker.txt exit 7";
+  info.lpDirectory = scratch.Path().c_str();
+  info.nShow = SW_HIDE;
+  ASSERT_TRUE(sys.ShellExecuteExW(&info));
+  ASSERT_NE(info.hProcess, nullptr) << "the launcher waits on this handle";
+  EXPECT_GT((INT_PTR)info.hInstApp, 32);
+  ASSERT_EQ(WaitForSingleObject(info.hProcess, 10000), WAIT_OBJECT_0);
+  DWORD code = 0;
+  GetExitCodeProcess(info.hProcess, &code);
+  EXPECT_EQ(code, 7u);
+  CloseHandle(info.hProcess);
+
+  std::wstring line = L"\"" + std::wstring(cmd) + L"\" /c if exist marker.txt exit 5";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  ASSERT_TRUE(sys.CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                                 scratch.Path().c_str(), &startup, &process));
+  ASSERT_EQ(WaitForSingleObject(process.hProcess, 10000), WAIT_OBJECT_0);
+  GetExitCodeProcess(process.hProcess, &code);
+  EXPECT_EQ(code, 5u);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+}
+
+TEST_F(AnsiAdapters, WindowsAreRegisteredAndNamedInTheAnsiCharacterSet) {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSW windowClass = {};
+  windowClass.lpfnWndProc = (WNDPROC)sys.DefWindowProcW;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = sys.LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+  windowClass.lpszClassName = L"RetraxAnsiAdapterTest";
+  ATOM atom = sys.RegisterClassW(&windowClass);
+  ASSERT_NE(atom, 0);
+
+  HWND byName = sys.CreateWindowExW(0, L"RetraxAnsiAdapterTest", L"Caption", WS_OVERLAPPED, 0, 0, 100, 100,
+                                    nullptr, nullptr, instance, nullptr);
+  ASSERT_NE(byName, nullptr);
+  EXPECT_FALSE(IsWindowUnicode(byName));
+  char text[32];
+  GetWindowTextA(byName, text, 32);
+  EXPECT_STREQ(text, "Caption");
+  EXPECT_TRUE(sys.SetWindowTextW(byName, L"Renamed"));
+  GetWindowTextA(byName, text, 32);
+  EXPECT_STREQ(text, "Renamed");
+
+  // A class named by its atom passes through; it is not a text to convert.
+  HWND byAtom = sys.CreateWindowExW(0, (LPCWSTR)MAKEINTATOM(atom), nullptr, WS_OVERLAPPED, 0, 0, 100, 100, nullptr,
+                                    nullptr, instance, nullptr);
+  EXPECT_NE(byAtom, nullptr);
+  DestroyWindow(byAtom);
+  DestroyWindow(byName);
+  UnregisterClassA("RetraxAnsiAdapterTest", instance);
+}
+
+// Runs only where the ANSI code page is 932 (Wine started with
+// LC_ALL=ja_JP.UTF-8): a double-byte character is two ANSI bytes but one
+// wide character, so byte counts and character counts part.
+TEST_F(AnsiRegistryAdapters, DoubleByteCodePageCountsCharactersNotBytes) {
+  // デ ー タ in code page 932.
+  const char bytes[] = "\x83\x66\x81\x5B\x83\x5E";
+  const wchar_t word[] = L"\u30C7\u30FC\u30BF";
+  char* copy = WideToAnsiCopy(word, 932);
+  ASSERT_NE(copy, nullptr);
+  EXPECT_STREQ(copy, bytes);
+  MemRelease(&copy);
+  if (GetACP() != 932) GTEST_SKIP() << "the ANSI code page is " << GetACP() << ", not 932";
+
+  wchar_t wide[8];
+  wmemset(wide, L'#', 8);
+  EXPECT_EQ(AnsiToWide(wide, bytes), 3);
+  EXPECT_STREQ(wide, word) << "terminated right after the characters";
+
+  SetAnsi("Word", REG_SZ, bytes, sizeof bytes);
+  DWORD count = 2 * sizeof bytes;
+  ASSERT_EQ(sys.RegQueryValueExW(key, L"Word", nullptr, nullptr, (BYTE*)wide, &count), ERROR_SUCCESS);
+  EXPECT_STREQ(wide, word);
+  EXPECT_EQ(count, 8u) << "twice the characters and the terminator, not twice the bytes";
+
+  LOGFONTW font = {};
+  font.lfHeight = -12;
+  font.lfCharSet = SHIFTJIS_CHARSET;
+  wcscpy(font.lfFaceName, L"\uFF2D\uFF33 \u30B4\u30B7\u30C3\u30AF");  // ＭＳ ゴシック
+  HFONT handle = sys.CreateFontIndirectW(&font);
+  ASSERT_NE(handle, nullptr);
+  LOGFONTW back = {};
+  EXPECT_EQ(sys.GetObjectW(handle, sizeof back, &back), (int)sizeof(LOGFONTA));
+  EXPECT_STREQ(back.lfFaceName, font.lfFaceName);
+  DeleteObject(handle);
+
+  // Wine stores a non-ASCII name only when the host's own locale can spell it.
+  std::wstring folder = scratch.Child(word);
+  if (!CreateDirectoryW(folder.c_str(), nullptr)) GTEST_SKIP() << "the host cannot store a Japanese file name";
+  wchar_t saved[MAX_PATH], current[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, saved);
+  ASSERT_TRUE(sys.SetCurrentDirectoryW(folder.c_str()));
+  EXPECT_EQ(sys.GetCurrentDirectoryW(MAX_PATH, current), folder.size()) << "wide length, not ANSI bytes";
+  EXPECT_STREQ(current, folder.c_str());
+  SetCurrentDirectoryW(saved);
+}
+
+}  // namespace
