@@ -1,0 +1,30 @@
+// The installer author's manifest (JSON, documented in docs/manifest.md)
+// turned into a payload. Every key is known and every type checked; the
+// first problem ends the parse with a message that names the field.
+#pragma once
+#include <string>
+
+#include "lint.h"
+#include "payload/writer.h"
+
+namespace packtool {
+
+struct Manifest {
+  pack::Payload payload;
+  // The install folder the author expects, for the length checks of
+  // relative entries; empty when the manifest names none.
+  std::u16string installDir;
+  // Where the extension came from: "extension.file" or "extension.path".
+  std::string extensionWhere = "extension";
+};
+
+// Host files named by the manifest (extension.file, opaque.file) are read
+// relative to baseFolder. On failure error holds "files[2].flags[0]:
+// unknown flag \"shard\"" (the caller puts the manifest's name in front).
+bool ParseManifest(const std::string& text, const std::string& baseFolder, Manifest* manifest,
+                   std::string* error);
+
+// The lint's view of a manifest: JSON paths as places.
+LintModel LintModelOf(const Manifest& manifest);
+
+}  // namespace packtool
