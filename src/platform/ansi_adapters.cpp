@@ -9,6 +9,7 @@
 // null command line starts the program without its arguments.
 #include "platform/ansi_adapters.h"
 
+#include <shlobj.h>
 #include <string.h>
 
 #include "payload/memory.h"
@@ -314,7 +315,7 @@ BOOL WINAPI AnsiShellExecuteEx(SHELLEXECUTEINFOW* info) {
   return result;
 }
 
-BOOL WINAPI AnsiSHGetPathFromIDList(PCIDLIST_ABSOLUTE list, LPWSTR path) {
+BOOL WINAPI AnsiSHGetPathFromIDList(const _ITEMIDLIST* list, LPWSTR path) {
   // The ANSI function writes up to MAX_PATH bytes; the spare bytes keep the
   // text terminated whatever it does.
   char ansi[264] = {0};

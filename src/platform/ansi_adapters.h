@@ -35,7 +35,7 @@ BOOL WINAPI AnsiCreateProcess(LPCWSTR application, LPWSTR commandLine, LPSECURIT
 HINSTANCE WINAPI AnsiShellExecute(HWND window, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters,
                                   LPCWSTR folder, INT show);
 BOOL WINAPI AnsiShellExecuteEx(SHELLEXECUTEINFOW* info);
-BOOL WINAPI AnsiSHGetPathFromIDList(PCIDLIST_ABSOLUTE list, LPWSTR path);
+BOOL WINAPI AnsiSHGetPathFromIDList(const _ITEMIDLIST* list, LPWSTR path);
 LONG WINAPI AnsiRegOpenKeyEx(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result);
 LONG WINAPI AnsiRegQueryValueEx(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
                                 LPDWORD count);

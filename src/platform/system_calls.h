@@ -7,7 +7,12 @@
 #pragma once
 #include <windows.h>
 #include <shellapi.h>
-#include <shlobj.h>
+
+// As shlobj.h declares it (PCIDLIST_ABSOLUTE is a const _ITEMIDLIST*); that
+// header, and even shtypes.h, pull in the COM base types and multiply the
+// compile time of every file that makes a system call.
+struct _ITEMIDLIST;
+extern "C" __declspec(dllimport) BOOL WINAPI SHGetPathFromIDListW(const _ITEMIDLIST* list, LPWSTR path);
 
 struct SystemCallTable {
   // Files and folders.
