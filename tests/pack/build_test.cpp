@@ -21,13 +21,16 @@ class BuildTest : public ScratchTest {
 };
 
 const char kGood[] = R"({"messages": ["Title"], "files": [{"folder": ".", "name": "a.txt"}]})";
-const char kOther[] = R"({"messages": ["Other"], "registry": [{"root": "HKCU", "path": "Software\\V"}]})";
+const char kOther[] =
+    R"({"messages": ["Other"], "registry": [{"root": "HKCU", "path": "Software\\V"}]})";
 
 TEST_F(BuildTest, RepackingReplacesThePayload) {
   std::string first = Manifest("first.json", kGood);
   std::string second = Manifest("second.json", kOther);
-  ASSERT_EQ(Pack({"build", first, "--stub", Path("retrax.exe"), "-o", Path("uninstall.exe")}), 0) << err_;
-  ASSERT_EQ(Pack({"build", second, "--stub", Path("uninstall.exe"), "-o", Path("uninstall.exe")}), 0)
+  ASSERT_EQ(Pack({"build", first, "--stub", Path("retrax.exe"), "-o", Path("uninstall.exe")}), 0)
+      << err_;
+  ASSERT_EQ(Pack({"build", second, "--stub", Path("uninstall.exe"), "-o", Path("uninstall.exe")}),
+            0)
       << err_;
   ASSERT_EQ(Pack({"build", second, "--payload-only", "-o", Path("second.bin")}), 0) << err_;
 
@@ -42,11 +45,13 @@ TEST_F(BuildTest, RepackingReplacesThePayload) {
 TEST_F(BuildTest, BadInputLeavesNoFileBehind) {
   std::string bad = Manifest("bad.json", R"({"files": [{"folder": ".", "flags": ["shard"]}]})");
   EXPECT_EQ(Pack({"build", bad, "--payload-only", "-o", Path("out.bin")}), 1);
-  EXPECT_NE(err_.find("bad.json: files[0].flags[0]: unknown flag \"shard\""), std::string::npos) << err_;
+  EXPECT_NE(err_.find("bad.json: files[0].flags[0]: unknown flag \"shard\""), std::string::npos)
+      << err_;
 
   // An earlier output stays as it was when the new build fails.
   packtest::WriteText(Path("old.exe"), "previous build");
-  std::string linted = Manifest("linted.json", R"({"registry": [{"root": "HKLM", "path": "Software\\"}]})");
+  std::string linted =
+      Manifest("linted.json", R"({"registry": [{"root": "HKLM", "path": "Software\\"}]})");
   EXPECT_EQ(Pack({"build", linted, "--stub", Path("retrax.exe"), "-o", Path("old.exe")}), 1);
   EXPECT_NE(err_.find("linted.json: registry[0].path: error:"), std::string::npos) << err_;
   EXPECT_NE(err_.find("1 error; nothing written"), std::string::npos) << err_;
@@ -59,13 +64,15 @@ TEST_F(BuildTest, BadInputLeavesNoFileBehind) {
   EXPECT_NE(err_.find("registry record too long"), std::string::npos) << err_;
 
   // Neither the outputs nor their temporary files exist.
-  EXPECT_EQ(packtest::ListFolder(dir_),
-            (std::vector<std::string>{"bad.json", "linted.json", "long.json", "old.exe", "retrax.exe"}));
+  EXPECT_EQ(
+      packtest::ListFolder(dir_),
+      (std::vector<std::string>{"bad.json", "linted.json", "long.json", "old.exe", "retrax.exe"}));
 }
 
 TEST_F(BuildTest, ForceWritesAPayloadWithLintErrors) {
   std::string linted = Manifest("linted.json", R"({"folderTrees": ["#Windows#\\*.*"]})");
-  EXPECT_EQ(Pack({"build", linted, "--payload-only", "--force", "-o", Path("forced.bin")}), 0) << err_;
+  EXPECT_EQ(Pack({"build", linted, "--payload-only", "--force", "-o", Path("forced.bin")}), 0)
+      << err_;
   EXPECT_NE(err_.find("folderTrees[0]: error: \"#Windows#\\*.*\" is aimed at the protected folder"),
             std::string::npos)
       << err_;
@@ -76,7 +83,8 @@ TEST_F(BuildTest, AStubWithoutMarkerIsRefused) {
   packtest::WriteText(Path("notepad.exe"), "MZ no marker here");
   std::string good = Manifest("good.json", kGood);
   EXPECT_EQ(Pack({"build", good, "--stub", Path("notepad.exe"), "-o", Path("out.exe")}), 1);
-  EXPECT_NE(err_.find("notepad.exe: the program holds no payload offset field"), std::string::npos) << err_;
+  EXPECT_NE(err_.find("notepad.exe: the program holds no payload offset field"), std::string::npos)
+      << err_;
   EXPECT_FALSE(packtool::FileExists(Path("out.exe")));
 }
 

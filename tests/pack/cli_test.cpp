@@ -44,7 +44,8 @@ TEST_F(CliTest, VerifyAndDumpReportThroughTheirExitStatus) {
             std::string::npos)
       << stdout_;
 
-  EXPECT_EQ(Run(std::string("build '") + RETRAX_SAMPLE_MANIFEST + "' --payload-only -o '" + Path("p.bin") + "'"),
+  EXPECT_EQ(Run(std::string("build '") + RETRAX_SAMPLE_MANIFEST + "' --payload-only -o '" +
+                Path("p.bin") + "'"),
             0)
       << stderr_;
   EXPECT_EQ(Run("dump '" + Path("p.bin") + "'"), 0);

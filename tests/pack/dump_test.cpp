@@ -1,9 +1,10 @@
 // `dump` on good, truncated and damaged payloads, bare and packed.
+#include "dump.h"
+
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 
-#include "dump.h"
 #include "pack_test_util.h"
 #include "scan.h"
 #include "text.h"
@@ -23,7 +24,8 @@ pack::Bytes SmallPayload() {
   p.header.flags = HEADER_WAIT_FOR_COMMAND;
   p.header.command = u"setup.exe /u";
   p.messages = {u"Title", u"Sure?"};
-  p.files = {{u".", u"a.exe", FileShared | FileComponent}, {u".\\sub", u"b.txt", 0}, {u".\\sub", u"", 0}};
+  p.files = {
+      {u".", u"a.exe", FileShared | FileComponent}, {u".\\sub", u"b.txt", 0}, {u".\\sub", u"", 0}};
   return pack::EncodePayload(p);
 }
 
@@ -80,13 +82,14 @@ TEST(DumpTest, ATruncatedPayloadIsShownUpToTheFailingChunk) {
 TEST(DumpTest, ARecordTheReaderRefusesIsNamed) {
   pack::Bytes payload;
   pack::AppendChunk(&payload, CHUNK_REGISTRY,
-                    pack::EncodeRegistryList({{0x80000001u, u"Software\\A"},
-                                              {0x80000001u, std::u16string(600, u'k')}}));
+                    pack::EncodeRegistryList(
+                        {{0x80000001u, u"Software\\A"}, {0x80000001u, std::u16string(600, u'k')}}));
   pack::AppendEnd(&payload);
   PayloadScan scan = ScanPayloadFile(payload);
   EXPECT_EQ(scan.status, PAYLOAD_READ_ERROR);
   EXPECT_EQ(scan.failedAt, 0u);
-  EXPECT_TRUE(Contains(scan.failure, "record 1 at 0x0000002A: its strings up to path need 600 units"))
+  EXPECT_TRUE(
+      Contains(scan.failure, "record 1 at 0x0000002A: its strings up to path need 600 units"))
       << scan.failure;
 }
 
@@ -119,7 +122,8 @@ TEST(DumpTest, ExtensionBlobsShowTheirChecks) {
   p.extensionContent = pack::ExtensionPathContent(u"C:\\Hooks\\h.dll");
   pack::Bytes good = pack::EncodePayload(p);
   std::string text = packtool::DumpText("x", ScanPayloadFile(good));
-  EXPECT_TRUE(Contains(text, "checks passed; content 30 bytes: library path \"C:\\Hooks\\h.dll\"")) << text;
+  EXPECT_TRUE(Contains(text, "checks passed; content 30 bytes: library path \"C:\\Hooks\\h.dll\""))
+      << text;
 
   pack::Bytes bad = good;
   size_t blob = OffsetOfTag(bad, CHUNK_EXTENSION) + CHUNK_HEADER_SIZE;

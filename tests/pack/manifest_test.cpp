@@ -1,20 +1,20 @@
 // The manifest as the installer author writes it, through the writer and
 // back through the uninstaller's own reader.
-#include <gtest/gtest.h>
+#include "manifest.h"
 
+#include <gtest/gtest.h>
 #include <string.h>
 
-#include "manifest.h"
 #include "pack_test_util.h"
 #include "payload/uninstall_data.h"
 #include "text.h"
 
 namespace {
 
+using packtest::ScratchTest;
 using packtool::FromRx;
 using packtool::Manifest;
 using packtool::ParseManifest;
-using packtest::ScratchTest;
 
 // What the uninstaller's reader makes of a payload, as plain values.
 struct ReadBack {
@@ -34,7 +34,8 @@ ReadBack ReadWithUninstallerReader(const pack::Bytes& payload) {
   r.status = ReadPayloadChunks(&source, &data);
   for (uint32_t i = 0; i < data.files.count; ++i) {
     const FileEntry* e = data.files.items[i];
-    r.files.push_back(FromRx(e->folder) + u"|" + FromRx(e->name) + u"|" + (char16_t)('0' + e->flags));
+    r.files.push_back(FromRx(e->folder) + u"|" + FromRx(e->name) + u"|" +
+                      (char16_t)('0' + e->flags));
   }
   for (uint32_t i = 0; i < data.shortcuts.count; ++i) {
     const ShortcutEntry* e = data.shortcuts.items[i];
@@ -45,13 +46,15 @@ ReadBack ReadWithUninstallerReader(const pack::Bytes& payload) {
     const RegistryEntry* e = data.registry.items[i];
     r.registry.push_back((char16_t)('0' + (e->root & 0xF)) + (u"|" + FromRx(e->path)));
   }
-  for (int i = 0; data.messages && data.messages[i]; ++i) r.messages.push_back(FromRx(data.messages[i]));
+  for (int i = 0; data.messages && data.messages[i]; ++i)
+    r.messages.push_back(FromRx(data.messages[i]));
   for (const RxChar* t = (const RxChar*)data.folderTrees; t && *t; t += FromRx(t).size() + 1)
     r.trees.push_back(FromRx(t));
   r.headerFlags = GetHeaderFlags(&data);
   r.command = FromRx(GetHeaderCommand(&data));
   r.finalPage = FromRx(GetHeaderFinalPage(&data));
-  if (data.extensionBlob) r.extension.assign(data.extensionBlob, data.extensionBlob + data.extensionLength);
+  if (data.extensionBlob)
+    r.extension.assign(data.extensionBlob, data.extensionBlob + data.extensionLength);
   if (data.opaque) r.opaque.assign(data.opaque, data.opaque + data.opaqueLength);
   ReleasePayloadBlocks(&data);
   return r;
@@ -71,16 +74,17 @@ TEST_F(ManifestTest, SampleApplicationReadsBackAsWritten) {
   ASSERT_TRUE(Parse(packtest::ReadText(RETRAX_SAMPLE_MANIFEST), &error)) << error;
   ReadBack r = ReadWithUninstallerReader(pack::EncodePayload(manifest_.payload));
   ASSERT_EQ(r.status, PAYLOAD_OK);
-  EXPECT_EQ(r.files, (std::vector<std::u16string>{
-                         u".|SampleApp.txt|8", u".|readme.txt|0", u".|settings.ini|0",
-                         u".|shared-data.txt|1", u".\\docs||0", u".\\docs|guide.txt|0"}));
+  EXPECT_EQ(r.files, (std::vector<std::u16string>{u".|SampleApp.txt|8", u".|readme.txt|0",
+                                                  u".|settings.ini|0", u".|shared-data.txt|1",
+                                                  u".\\docs||0", u".\\docs|guide.txt|0"}));
   EXPECT_EQ(r.shortcuts, (std::vector<std::u16string>{
                              u"1|C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Sample "
                              u"App||Sample App.lnk"}));
   // The "value" key becomes the doubled-backslash value syntax.
-  EXPECT_EQ(r.registry, (std::vector<std::u16string>{
-                            u"1|Software\\Retrax Sample\\\\Language", u"1|Software\\Retrax Sample\\Recent Files",
-                            u"1|Software\\Retrax Sample", u"2|Software\\Retrax Sample"}));
+  EXPECT_EQ(r.registry, (std::vector<std::u16string>{u"1|Software\\Retrax Sample\\\\Language",
+                                                     u"1|Software\\Retrax Sample\\Recent Files",
+                                                     u"1|Software\\Retrax Sample",
+                                                     u"2|Software\\Retrax Sample"}));
   EXPECT_EQ(r.trees, (std::vector<std::u16string>{u"logs\\*.*"}));
   ASSERT_EQ(r.messages.size(), 16u);
   EXPECT_EQ(r.messages[9], u"The file %s is read-only.\n\nDo you want to remove it anyway?");
@@ -107,7 +111,9 @@ TEST_F(ManifestTest, EveryKindOfEntryReadsBack) {
     "folderTrees": ["#AppData#\\Vendor\\*.*", "cache\\*.tmp"],
     "extension": {"file": "hooks.dll"},
     "opaque": {"hex": "00 ff 10"}
-  })", &error)) << error;
+  })",
+                    &error))
+      << error;
   ReadBack r = ReadWithUninstallerReader(pack::EncodePayload(manifest_.payload));
   ASSERT_EQ(r.status, PAYLOAD_OK);
   EXPECT_EQ(r.headerFlags, (uint32_t)HEADER_WAIT_FOR_COMMAND);
@@ -145,9 +151,12 @@ TEST_F(ManifestTest, MistakesAreReportedWithTheirField) {
       {R"({"files": {"folder": "."}})", "files: must be an array"},
       {R"({"files": [{"folder": 7}]})", "files[0].folder: must be a string"},
       {R"({"files": [{"folder": "a\u0000b"}]})", "files[0].folder: holds a NUL character"},
-      {R"({"shortcuts": [{"folder": "C:\\A", "levels": 256}]})", "shortcuts[0].levels: 256 is above 255"},
-      {R"({"shortcuts": [{"folder": "C:\\A", "levels": -1}]})", "shortcuts[0].levels: must be a whole number"},
-      {R"({"registry": [{"root": "HKLN", "path": "Software\\V"}]})", "registry[0].root: unknown root \"HKLN\""},
+      {R"({"shortcuts": [{"folder": "C:\\A", "levels": 256}]})",
+       "shortcuts[0].levels: 256 is above 255"},
+      {R"({"shortcuts": [{"folder": "C:\\A", "levels": -1}]})",
+       "shortcuts[0].levels: must be a whole number"},
+      {R"({"registry": [{"root": "HKLN", "path": "Software\\V"}]})",
+       "registry[0].root: unknown root \"HKLN\""},
       {R"({"registry": [{"root": "HKCU", "path": "Software\\V", "value": "a\\b"}]})",
        "registry[0].value: a value name cannot hold a backslash"},
       {R"({"folderTrees": ["logs\\*.*", ""]})", "folderTrees[1]: is empty"},

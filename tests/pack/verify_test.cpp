@@ -36,13 +36,15 @@ class VerifyTest : public ::testing::Test {
   static bool Has(const std::vector<Finding>& findings, bool error, const std::string& where,
                   const std::string& text) {
     for (const Finding& f : findings)
-      if (f.error == error && f.where == where && f.text.find(text) != std::string::npos) return true;
+      if (f.error == error && f.where == where && f.text.find(text) != std::string::npos)
+        return true;
     return false;
   }
 
   static std::string Show(const std::vector<Finding>& findings) {
     std::string all;
-    for (const Finding& f : findings) all += (f.error ? "E " : "W ") + f.where + ": " + f.text + "\n";
+    for (const Finding& f : findings)
+      all += (f.error ? "E " : "W ") + f.where + ": " + f.text + "\n";
     return all;
   }
 };
@@ -54,44 +56,56 @@ TEST_F(VerifyTest, TheSampleApplicationHasNoFindings) {
 
 TEST_F(VerifyTest, RecordsBeyondTheReadersBoundsAreErrors) {
   const std::string folder518 = "C:\\\\" + std::string(510, 'f');  // 513 units
-  auto f = LintOnly("files", "[{\"folder\": \"" + folder518 + "\", \"name\": \"12345\"},"
-                             " {\"folder\": \"" + folder518 + "\", \"name\": \"123456\"}]");
+  auto f = LintOnly("files", "[{\"folder\": \"" + folder518 +
+                                 "\", \"name\": \"12345\"},"
+                                 " {\"folder\": \"" +
+                                 folder518 + "\", \"name\": \"123456\"}]");
   EXPECT_FALSE(Has(f, true, "files[0]", "a file record holds at most 518")) << Show(f);
-  EXPECT_TRUE(Has(f, true, "files[1]", "together are 519 units; a file record holds at most 518")) << Show(f);
+  EXPECT_TRUE(Has(f, true, "files[1]", "together are 519 units; a file record holds at most 518"))
+      << Show(f);
 
   const std::string a = "C:\\\\" + std::string(256, 'a');  // 259 units each
   auto s = LintOnly("shortcuts", "[{\"folder\": \"" + a + "\", \"secondFolder\": \"" + a +
                                      "\", \"fileName\": \"" + std::string(260, 'n') + "\"}]");
-  EXPECT_TRUE(Has(s, true, "shortcuts[0]", "778 units; a shortcut record holds at most 777")) << Show(s);
+  EXPECT_TRUE(Has(s, true, "shortcuts[0]", "778 units; a shortcut record holds at most 777"))
+      << Show(s);
 
-  auto r = LintOnly("registry", "[{\"root\": \"HKCU\", \"path\": \"Software\\\\" + std::string(510, 'k') +
+  auto r = LintOnly("registry", "[{\"root\": \"HKCU\", \"path\": \"Software\\\\" +
+                                    std::string(510, 'k') +
                                     "\"}, {\"root\": \"HKCU\", \"path\": \"Software\\\\" +
                                     std::string(511, 'k') + "\"}]");
   EXPECT_FALSE(Has(r, true, "registry[0]", "at most 519")) << Show(r);
-  EXPECT_TRUE(Has(r, true, "registry[1]", "the path is 520 units; a registry record holds at most 519"))
+  EXPECT_TRUE(
+      Has(r, true, "registry[1]", "the path is 520 units; a registry record holds at most 519"))
       << Show(r);
 }
 
 TEST_F(VerifyTest, AbsolutePathsOf260AreErrorsRelativeOnesWarnings) {
   const std::string folder = "C:\\\\" + std::string(246, 'd');  // 249 units
-  auto f = LintOnly("files", "[{\"folder\": \"" + folder + "\", \"name\": \"123456789\"},"  // 259
-                             " {\"folder\": \"" + folder + "\", \"name\": \"1234567890\"},"  // 260
-                             " {\"folder\": \".\\\\" + std::string(200, 's') + "\", \"name\": \"x.txt\"}]");
+  auto f = LintOnly("files", "[{\"folder\": \"" + folder +
+                                 "\", \"name\": \"123456789\"},"  // 259
+                                 " {\"folder\": \"" +
+                                 folder +
+                                 "\", \"name\": \"1234567890\"},"  // 260
+                                 " {\"folder\": \".\\\\" +
+                                 std::string(200, 's') + "\", \"name\": \"x.txt\"}]");
   EXPECT_FALSE(Has(f, true, "files[0]", "built path")) << Show(f);
-  EXPECT_TRUE(Has(f, true, "files[1]", "the built path is 260 units; paths hold at most 259")) << Show(f);
+  EXPECT_TRUE(Has(f, true, "files[1]", "the built path is 260 units; paths hold at most 259"))
+      << Show(f);
   // C:\Program Files\Sample App\ (28) + 200 + \x.txt (6) = 234: fits the
   // sample's folder, but not a deeper one given on the command line.
   EXPECT_FALSE(Has(f, false, "files[2]", "built path")) << Show(f);
   packtool::Manifest manifest;
   std::string error;
   ASSERT_TRUE(packtool::ParseManifest(
-      "{\"files\": [{\"folder\": \".\\\\" + std::string(200, 's') + "\", \"name\": \"x.txt\"}]}", ".",
-      &manifest, &error));
+      "{\"files\": [{\"folder\": \".\\\\" + std::string(200, 's') + "\", \"name\": \"x.txt\"}]}",
+      ".", &manifest, &error));
   LintModel model = packtool::LintModelOf(manifest);
   model.installDir = u"C:\\Program Files (x86)\\A Rather Long Vendor Name\\And Product Name\\";
   std::vector<Finding> findings;
   packtool::LintFiles(model, &findings);
-  EXPECT_TRUE(Has(findings, false, "files[0]", "the built path is 272 units with the install folder"))
+  EXPECT_TRUE(
+      Has(findings, false, "files[0]", "the built path is 272 units with the install folder"))
       << Show(findings);
 }
 
@@ -106,7 +120,8 @@ TEST_F(VerifyTest, TopLevelRegistryKeysAreErrorsInAnySpelling) {
       {"root": "HKCU", "path": "Software64"},
       {"root": "HKLM", "path": "Software\\Vendor"},
       {"root": 5, "path": "Software\\Vendor"}])");
-  EXPECT_TRUE(Has(r, true, "registry[0].path", "top-level key; the uninstaller refuses it")) << Show(r);
+  EXPECT_TRUE(Has(r, true, "registry[0].path", "top-level key; the uninstaller refuses it"))
+      << Show(r);
   EXPECT_TRUE(Has(r, true, "registry[1].path", "top-level key")) << Show(r);
   EXPECT_TRUE(Has(r, true, "registry[2].path", "with its trailing backslash")) << Show(r);
   EXPECT_TRUE(Has(r, true, "registry[3].path", "with its trailing backslash")) << Show(r);
@@ -131,14 +146,16 @@ TEST_F(VerifyTest, FolderTreesAimedAtProtectedFoldersAreErrors) {
       "#AppData#\\Vendor\\App\\*.*",
       "#InstallDir#\\*.*",
       "cache\\"])");
-  EXPECT_TRUE(Has(t, true, "folderTrees[0]", "aimed at the protected folder \"#Windows#\"")) << Show(t);
+  EXPECT_TRUE(Has(t, true, "folderTrees[0]", "aimed at the protected folder \"#Windows#\""))
+      << Show(t);
   EXPECT_TRUE(Has(t, true, "folderTrees[1]", "aimed at the protected folder")) << Show(t);
   EXPECT_TRUE(Has(t, true, "folderTrees[2]", "aimed at the protected folder")) << Show(t);
   EXPECT_TRUE(Has(t, true, "folderTrees[3]", "\"..\" segment")) << Show(t);
   EXPECT_TRUE(Has(t, true, "folderTrees[4]", "\"..\" segment")) << Show(t);
   EXPECT_TRUE(Has(t, true, "folderTrees[5]", "unknown folder macro \"#ProgramFiles#\"")) << Show(t);
   EXPECT_TRUE(Has(t, true, "folderTrees[6]", "is an absolute path")) << Show(t);
-  EXPECT_TRUE(Has(t, true, "folderTrees[7]", "no backslash and pattern after its last macro")) << Show(t);
+  EXPECT_TRUE(Has(t, true, "folderTrees[7]", "no backslash and pattern after its last macro"))
+      << Show(t);
   for (const char* fine : {"folderTrees[8]", "folderTrees[9]"})
     EXPECT_FALSE(Has(t, true, fine, "")) << fine << "\n" << Show(t);
   EXPECT_TRUE(Has(t, false, "folderTrees[10]", "the pattern is empty")) << Show(t);
@@ -162,10 +179,11 @@ TEST_F(VerifyTest, MessagesTakeExactlyTheirArguments) {
   // 1023 units with the 260-unit path in place of "%s": 765 units of text.
   std::string fits = "\"" + std::string(763, 'x') + "%s\"";
   std::string tooLong = "\"" + std::string(764, 'x') + "%s\"";
-  auto f = LintOnly("messages", "[\"T\",\"C\",\"D\",\"Y\",\"A\",\"N\",\"O\",\"%s\",\"%s\"," + fits + "," +
-                                    tooLong + ",\"1\",\"2\",\"3\",\"4\",\"R\"]");
+  auto f = LintOnly("messages", "[\"T\",\"C\",\"D\",\"Y\",\"A\",\"N\",\"O\",\"%s\",\"%s\"," + fits +
+                                    "," + tooLong + ",\"1\",\"2\",\"3\",\"4\",\"R\"]");
   EXPECT_FALSE(Has(f, true, "messages[9]", "")) << Show(f);
-  EXPECT_TRUE(Has(f, true, "messages[10]", "it needs 1024 units; the message buffer holds 1023")) << Show(f);
+  EXPECT_TRUE(Has(f, true, "messages[10]", "it needs 1024 units; the message buffer holds 1023"))
+      << Show(f);
 }
 
 TEST_F(VerifyTest, MissingTextsAreWarningsThatSayWhatHappens) {
@@ -173,7 +191,8 @@ TEST_F(VerifyTest, MissingTextsAreWarningsThatSayWhatHappens) {
   EXPECT_TRUE(Has(none, false, "messages", "missing: every box and dialog")) << Show(none);
   EXPECT_EQ(packtool::CountErrors(none), 0u);
   auto some = LintOnly("messages", R"({"0": "Title", "2": "Done"})");
-  EXPECT_TRUE(Has(some, false, "messages[1]", "the confirmation box is asked with no text")) << Show(some);
+  EXPECT_TRUE(Has(some, false, "messages[1]", "the confirmation box is asked with no text"))
+      << Show(some);
   EXPECT_TRUE(Has(some, false, "messages[9]", "as if Yes to all were answered")) << Show(some);
   EXPECT_FALSE(Has(some, false, "messages[2]", "")) << Show(some);
 }
@@ -241,7 +260,8 @@ TEST_F(VerifyTest, BuiltFilesAreCheckedWithByteOffsets) {
   pack::Bytes bare;
   pack::AppendEnd(&bare);
   findings.clear();
-  packtool::LintPayload(packtool::LintModelOf(packtool::ScanPayloadFile(bare), &findings), &findings);
+  packtool::LintPayload(packtool::LintModelOf(packtool::ScanPayloadFile(bare), &findings),
+                        &findings);
   EXPECT_TRUE(Has(findings, false, "header", "missing")) << Show(findings);
 }
 

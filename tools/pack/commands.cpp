@@ -95,7 +95,8 @@ std::string Count(size_t n, const char* one, const char* many = nullptr) {
 bool LooksLikeManifest(const pack::Bytes& data) {
   size_t i = 0;
   if (data.size() >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF) i = 3;
-  while (i < data.size() && (data[i] == ' ' || data[i] == '\t' || data[i] == '\r' || data[i] == '\n'))
+  while (i < data.size() &&
+         (data[i] == ' ' || data[i] == '\t' || data[i] == '\r' || data[i] == '\n'))
     ++i;
   return i < data.size() && data[i] == '{';
 }
@@ -173,10 +174,13 @@ int Build(const Options& options, std::string* out, std::string* err) {
   }
   const pack::Payload& p = manifest.payload;
   *out += "wrote " + options.output + ": " +
-          (options.payloadOnly ? "" : std::to_string(result.size() - payload.size()) + " bytes of program, ") +
-          std::to_string(payload.size()) + " bytes of payload (" + Count(p.files.size(), "file") + ", " +
-          Count(p.shortcuts.size(), "shortcut") + ", " + Count(p.registry.size(), "registry entry", "registry entries") +
-          ", " + Count(p.folderTrees.size(), "folder tree") + ", " + Count(p.messages.size(), "message") +
+          (options.payloadOnly
+               ? ""
+               : std::to_string(result.size() - payload.size()) + " bytes of program, ") +
+          std::to_string(payload.size()) + " bytes of payload (" + Count(p.files.size(), "file") +
+          ", " + Count(p.shortcuts.size(), "shortcut") + ", " +
+          Count(p.registry.size(), "registry entry", "registry entries") + ", " +
+          Count(p.folderTrees.size(), "folder tree") + ", " + Count(p.messages.size(), "message") +
           (p.hasExtension ? ", extension library" : "") + ")\n";
   return EXIT_DONE;
 }
@@ -223,7 +227,8 @@ int Verify(const Options& options, std::string* out, std::string* err) {
   LintPayload(model, &findings);
   *out += FormatFindings(path, findings);
   size_t errors = CountErrors(findings);
-  *out += path + ": " + Count(errors, "error") + ", " + Count(findings.size() - errors, "warning") + "\n";
+  *out += path + ": " + Count(errors, "error") + ", " + Count(findings.size() - errors, "warning") +
+          "\n";
   return errors ? EXIT_FAILED : EXIT_DONE;
 }
 

@@ -71,30 +71,35 @@ void TextChunk(const ChunkView& c, std::string* out) {
       if (c.headerBody.empty()) break;
       *out += in + "flags " + Hex(c.headerFlags) +
               (c.headerFlags ? " (" + HeaderFlagNames(c.headerFlags) + ")" : "") + "\n";
-      *out += in + "command: " +
-              (c.hasCommand ? Quoted(c.command) + " (offset " + std::to_string(c.commandOffset) + ")"
-               : c.commandOffset ? "none (offset " + std::to_string(c.commandOffset) + " unusable)"
-                                 : std::string("none")) + "\n";
-      *out += in + "finalPage: " +
-              (c.hasFinalPage ? Quoted(c.finalPage) + " (offset " + std::to_string(c.finalPageOffset) + ")"
-               : c.finalPageOffset ? "none (offset " + std::to_string(c.finalPageOffset) + " unusable)"
-                                   : std::string("none")) + "\n";
+      *out +=
+          in + "command: " +
+          (c.hasCommand ? Quoted(c.command) + " (offset " + std::to_string(c.commandOffset) + ")"
+           : c.commandOffset ? "none (offset " + std::to_string(c.commandOffset) + " unusable)"
+                             : std::string("none")) +
+          "\n";
+      *out +=
+          in + "finalPage: " +
+          (c.hasFinalPage
+               ? Quoted(c.finalPage) + " (offset " + std::to_string(c.finalPageOffset) + ")"
+           : c.finalPageOffset ? "none (offset " + std::to_string(c.finalPageOffset) + " unusable)"
+                               : std::string("none")) +
+          "\n";
       break;
     case CHUNK_MESSAGES:
       if (c.tableCount > 1 || c.messages.empty())
         *out += in + Plural(c.tableCount, "table", "tables") + "; only the first is read\n";
       for (size_t i = 0; i < c.messages.size(); ++i)
-        *out += in + "[" + std::to_string(i) + "] " + MessageUseOf(i).meaning + "\n" + in + "     " +
-                Quoted(c.messages[i]) + "\n";
+        *out += in + "[" + std::to_string(i) + "] " + MessageUseOf(i).meaning + "\n" + in +
+                "     " + Quoted(c.messages[i]) + "\n";
       break;
     case CHUNK_FILES:
       if (c.dispatched) *out += in + Plural(c.recordCount, "record", "records") + "\n";
       for (size_t i = 0; i < c.files.size(); ++i) {
         const pack::FileRecord& r = c.files[i];
         *out += in + "[" + std::to_string(i) + "] " +
-                (i < c.recordOffsets.size() ? HexOffset(c.recordOffsets[i]) + "  " : "") + "folder " +
-                Quoted(r.folder) + " name " + Quoted(r.name) + " flags " + Hex(r.flags) +
-                (r.flags ? " (" + FileFlagNames(r.flags) + ")" : "") + "\n";
+                (i < c.recordOffsets.size() ? HexOffset(c.recordOffsets[i]) + "  " : "") +
+                "folder " + Quoted(r.folder) + " name " + Quoted(r.name) + " flags " +
+                Hex(r.flags) + (r.flags ? " (" + FileFlagNames(r.flags) + ")" : "") + "\n";
       }
       break;
     case CHUNK_SHORTCUTS:
@@ -102,9 +107,10 @@ void TextChunk(const ChunkView& c, std::string* out) {
       for (size_t i = 0; i < c.shortcuts.size(); ++i) {
         const pack::ShortcutRecord& r = c.shortcuts[i];
         *out += in + "[" + std::to_string(i) + "] " +
-                (i < c.recordOffsets.size() ? HexOffset(c.recordOffsets[i]) + "  " : "") + "levels " +
-                std::to_string(r.levels) + " folder " + Quoted(r.folder) + " secondFolder " +
-                Quoted(r.secondFolder) + " fileName " + Quoted(r.fileName) + "\n";
+                (i < c.recordOffsets.size() ? HexOffset(c.recordOffsets[i]) + "  " : "") +
+                "levels " + std::to_string(r.levels) + " folder " + Quoted(r.folder) +
+                " secondFolder " + Quoted(r.secondFolder) + " fileName " + Quoted(r.fileName) +
+                "\n";
       }
       break;
     case CHUNK_REGISTRY:
@@ -112,12 +118,13 @@ void TextChunk(const ChunkView& c, std::string* out) {
       for (size_t i = 0; i < c.registry.size(); ++i) {
         const pack::RegistryRecord& r = c.registry[i];
         RegistryTarget target = SplitRegistryPath(r.path);
-        *out += in + "[" + std::to_string(i) + "] " +
-                (i < c.recordOffsets.size() ? HexOffset(c.recordOffsets[i]) + "  " : "") +
-                RootLabel(r.root) + " " + Quoted(r.path) +
-                (target.isValue ? "  value " + Quoted(target.value) + " of key " + Quoted(target.key)
-                                : "  key with its subkeys") +
-                (Uses64BitView(r) ? ", 64-bit view" : "") + "\n";
+        *out +=
+            in + "[" + std::to_string(i) + "] " +
+            (i < c.recordOffsets.size() ? HexOffset(c.recordOffsets[i]) + "  " : "") +
+            RootLabel(r.root) + " " + Quoted(r.path) +
+            (target.isValue ? "  value " + Quoted(target.value) + " of key " + Quoted(target.key)
+                            : "  key with its subkeys") +
+            (Uses64BitView(r) ? ", 64-bit view" : "") + "\n";
       }
       break;
     case CHUNK_FOLDER_TREES:
@@ -125,9 +132,11 @@ void TextChunk(const ChunkView& c, std::string* out) {
       break;
     case CHUNK_EXTENSION:
       if (c.extensionPassed) {
-        *out += in + "checks passed; content " + Plural(c.extensionContent.size(), "byte", "bytes") + ": " +
-                (IsImage(c.extensionContent) ? std::string("library image")
-                                             : "library path " + Quoted(ExtensionPath(c.extensionContent))) +
+        *out += in + "checks passed; content " +
+                Plural(c.extensionContent.size(), "byte", "bytes") + ": " +
+                (IsImage(c.extensionContent)
+                     ? std::string("library image")
+                     : "library path " + Quoted(ExtensionPath(c.extensionContent))) +
                 "\n";
       } else if (c.dispatched && c.status == PAYLOAD_OK) {
         *out += in + "checks failed, dropped: " + c.extensionProblem + "\n";
@@ -138,7 +147,8 @@ void TextChunk(const ChunkView& c, std::string* out) {
         *out += in + "opaque block, held and never read\n";
       break;
   }
-  if (c.unusedBytes) *out += in + std::to_string(c.unusedBytes) + " bytes behind the records are skipped\n";
+  if (c.unusedBytes)
+    *out += in + std::to_string(c.unusedBytes) + " bytes behind the records are skipped\n";
   if (c.status != PAYLOAD_OK) *out += in + "refused: " + c.problem + "\n";
 }
 
@@ -149,7 +159,8 @@ std::string DumpText(const std::string& fileName, const PayloadScan& scan) {
   if (scan.isProgram) {
     out += "program file of " + std::to_string(scan.fileLength) + " bytes";
     if (scan.fieldOffset)
-      out += "; payloadOffset field at " + HexOffset(scan.fieldOffset) + " holds " + Hex(scan.fieldValue);
+      out += "; payloadOffset field at " + HexOffset(scan.fieldOffset) + " holds " +
+             Hex(scan.fieldValue);
   } else {
     out += "bare payload of " + std::to_string(scan.fileLength) + " bytes";
   }
@@ -200,7 +211,8 @@ std::string DumpJson(const std::string& fileName, const PayloadScan& scan) {
         j["tableCount"] = c.tableCount;
         Json list = Json::array();
         for (size_t i = 0; i < c.messages.size(); ++i)
-          list.push_back({{"index", i}, {"meaning", MessageUseOf(i).meaning},
+          list.push_back({{"index", i},
+                          {"meaning", MessageUseOf(i).meaning},
                           {"text", pack::ToUtf8(c.messages[i])}});
         j["messages"] = list;
         break;
@@ -222,8 +234,11 @@ std::string DumpJson(const std::string& fileName, const PayloadScan& scan) {
                           {"fileName", pack::ToUtf8(r.fileName)}});
         for (const pack::RegistryRecord& r : c.registry) {
           RegistryTarget target = SplitRegistryPath(r.path);
-          Json entry = {{"root", r.root}, {"rootName", RootLabel(r.root)}, {"path", pack::ToUtf8(r.path)},
-                        {"isValue", target.isValue}, {"view64", Uses64BitView(r)}};
+          Json entry = {{"root", r.root},
+                        {"rootName", RootLabel(r.root)},
+                        {"path", pack::ToUtf8(r.path)},
+                        {"isValue", target.isValue},
+                        {"view64", Uses64BitView(r)}};
           if (target.isValue) entry["valueName"] = pack::ToUtf8(target.value);
           list.push_back(entry);
         }
@@ -245,7 +260,8 @@ std::string DumpJson(const std::string& fileName, const PayloadScan& scan) {
         if (c.extensionPassed) {
           j["contentLength"] = c.extensionContent.size();
           j["contentKind"] = IsImage(c.extensionContent) ? "image" : "path";
-          if (!IsImage(c.extensionContent)) j["path"] = pack::ToUtf8(ExtensionPath(c.extensionContent));
+          if (!IsImage(c.extensionContent))
+            j["path"] = pack::ToUtf8(ExtensionPath(c.extensionContent));
         } else {
           j["problem"] = c.extensionProblem;
         }

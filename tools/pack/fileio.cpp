@@ -9,8 +9,8 @@
 #ifdef _WIN32
 #include <io.h>
 #include <process.h>
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -32,9 +32,12 @@ std::string Utf8(const wchar_t* wide) {
   return pack::ToUtf8(units);
 }
 
-int OpenForReading(const std::string& path) { return _wopen(Wide(path).c_str(), _O_RDONLY | _O_BINARY); }
+int OpenForReading(const std::string& path) {
+  return _wopen(Wide(path).c_str(), _O_RDONLY | _O_BINARY);
+}
 int CreateExclusive(const std::string& path) {
-  return _wopen(Wide(path).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+  return _wopen(Wide(path).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
+                _S_IREAD | _S_IWRITE);
 }
 int RemoveFile(const std::string& path) { return _wunlink(Wide(path).c_str()); }
 int ProcessId() { return _getpid(); }

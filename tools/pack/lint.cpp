@@ -118,11 +118,13 @@ void CheckSlashes(Sink* sink, const std::string& where, const std::u16string& pa
 // Folders of shortcut records are used exactly as stored.
 void CheckStoredFolder(Sink* sink, const std::string& where, const std::u16string& folder) {
   if (HasUnit(folder, u'#')) {
-    sink->Error(where, "holds a folder macro, but shortcut folders are used as stored and never "
-                       "expanded; write the absolute path");
+    sink->Error(where,
+                "holds a folder macro, but shortcut folders are used as stored and never "
+                "expanded; write the absolute path");
   } else if (!IsAbsolute(folder)) {
-    sink->Error(where, "is not an absolute path; the uninstaller would take it relative to its "
-                       "current folder");
+    sink->Error(where,
+                "is not an absolute path; the uninstaller would take it relative to its "
+                "current folder");
   }
   if (folder.size() > kLongestPath)
     sink->Error(where, "is " + Units(folder.size()) + " long; paths hold at most " +
@@ -151,8 +153,10 @@ void CheckMacroTokens(Sink* sink, const std::string& where, const std::u16string
                       bool asError, const std::string& consequence) {
   for (const std::u16string& token : MacroTokens(text)) {
     if (IsKnownMacro(token)) continue;
-    std::string message = "unknown folder macro " + Quoted(token) + ": the uninstaller leaves it "
-                          "as it stands, so " + consequence;
+    std::string message = "unknown folder macro " + Quoted(token) +
+                          ": the uninstaller leaves it "
+                          "as it stands, so " +
+                          consequence;
     if (asError)
       sink->Error(where, message);
     else
@@ -210,24 +214,29 @@ void LintFiles(const LintModel& model, std::vector<Finding>* findings) {
     const std::string folderWhere = Field(entry, "folder");
     bool relative = false;
     if (file.folder.empty()) {
-      sink.Error(folderWhere, "is empty: the file would be looked for in the uninstaller's current "
-                              "folder; write \".\" for the install folder");
+      sink.Error(folderWhere,
+                 "is empty: the file would be looked for in the uninstaller's current "
+                 "folder; write \".\" for the install folder");
     } else if (file.folder[0] == u'.') {
       relative = true;
       if (file.folder.size() > 1 && file.folder[1] != u'\\')
-        sink.Error(folderWhere, Quoted(file.folder) + " begins with \".\" but not \".\\\": the "
-                                "uninstaller takes it as the install folder itself; write "
-                                "\".\\sub\" for a folder inside it");
+        sink.Error(folderWhere, Quoted(file.folder) +
+                                    " begins with \".\" but not \".\\\": the "
+                                    "uninstaller takes it as the install folder itself; write "
+                                    "\".\\sub\" for a folder inside it");
       else if (HasParentSegment(file.folder))
         sink.Warn(folderWhere, "leaves the install folder through \"..\"; write the absolute path");
     } else if (HasUnit(file.folder, u'#')) {
-      sink.Error(folderWhere, "holds a folder macro, but file folders are never expanded (only "
-                              "folder trees and the command are); write the absolute path or "
-                              "\".\\sub\"");
+      sink.Error(folderWhere,
+                 "holds a folder macro, but file folders are never expanded (only "
+                 "folder trees and the command are); write the absolute path or "
+                 "\".\\sub\"");
     } else if (!IsAbsolute(file.folder)) {
-      sink.Error(folderWhere, Quoted(file.folder) + " is neither absolute nor inside the install "
-                              "folder: the uninstaller would take it relative to its current "
-                              "folder; write \".\\" + pack::ToUtf8(file.folder) + "\"");
+      sink.Error(folderWhere, Quoted(file.folder) +
+                                  " is neither absolute nor inside the install "
+                                  "folder: the uninstaller would take it relative to its current "
+                                  "folder; write \".\\" +
+                                  pack::ToUtf8(file.folder) + "\"");
     }
     if (IsAbsolute(file.name) || (!file.name.empty() && file.name[0] == u'\\'))
       sink.Error(Field(entry, "name"), "is a path; the name is appended to the folder");
@@ -259,8 +268,9 @@ void LintShortcuts(const LintModel& model, std::vector<Finding>* findings) {
                                     std::to_string(SHORTCUT_RECORD_SCRATCH_UNITS - 3));
     if (shortcut.folder.empty()) {
       if (!shortcut.fileName.empty())
-        sink.Error(Field(entry, "folder"), "is empty: the shortcut file would be looked for in the "
-                                           "uninstaller's current folder");
+        sink.Error(Field(entry, "folder"),
+                   "is empty: the shortcut file would be looked for in the "
+                   "uninstaller's current folder");
       else if (!shortcut.secondFolder.empty())
         sink.Warn(Field(entry, "folder"), "is empty, so secondFolder is never pruned either");
     } else {
@@ -288,7 +298,8 @@ void LintRegistry(const LintModel& model, std::vector<Finding>* findings) {
     if (!*rootName)
       sink.Error(Field(entry, "root"), Hex(key.root) + " is no predefined registry root");
     else if (key.root == ROOT_HKPD || key.root == ROOT_HKDD)
-      sink.Warn(Field(entry, "root"), std::string(rootName) + " holds no keys an uninstaller removes");
+      sink.Warn(Field(entry, "root"),
+                std::string(rootName) + " holds no keys an uninstaller removes");
     if (key.path.size() > REGISTRY_RECORD_SCRATCH_UNITS - 1)
       sink.Error(Record(entry), "the path is " + Units(key.path.size()) +
                                     "; a registry record holds at most " +
@@ -307,8 +318,10 @@ void LintRegistry(const LintModel& model, std::vector<Finding>* findings) {
       if (bare.size() == key.path.size())
         sink.Error(pathWhere, Quoted(key.path) + " is a top-level key; the uninstaller refuses it");
       else
-        sink.Error(pathWhere, Quoted(key.path) + " is a top-level key; with its trailing backslash "
-                              "the uninstaller would not recognise it and would remove the key");
+        sink.Error(pathWhere,
+                   Quoted(key.path) +
+                       " is a top-level key; with its trailing backslash "
+                       "the uninstaller would not recognise it and would remove the key");
       continue;
     }
     if (key.path[0] == u'\\')
@@ -320,16 +333,19 @@ void LintRegistry(const LintModel& model, std::vector<Finding>* findings) {
     std::u16string keyPart = isValue ? key.path.substr(0, last - 1) : key.path;
     if (keyPart.find(u"\\\\") != std::u16string::npos || (isValue && keyPart.empty()) ||
         (isValue && keyPart.back() == u'\\'))
-      sink.Warn(pathWhere, "holds an empty key name (a doubled backslash that is not the value "
-                           "separator)");
+      sink.Warn(pathWhere,
+                "holds an empty key name (a doubled backslash that is not the value "
+                "separator)");
     if (key.root == ROOT_HKLM && StartsWithNoCaseAscii(key.path, "Software64") &&
         key.path.size() > 10 && key.path[10] != u'\\')
-      sink.Warn(pathWhere, "begins with \"Software64\" without a backslash after it: the "
-                           "uninstaller still removes the \"64\" and reads \"Software" +
-                               pack::ToUtf8(key.path.substr(10)) + "\"");
+      sink.Warn(pathWhere,
+                "begins with \"Software64\" without a backslash after it: the "
+                "uninstaller still removes the \"64\" and reads \"Software" +
+                    pack::ToUtf8(key.path.substr(10)) + "\"");
     if (key.root != ROOT_HKLM && StartsWithNoCaseAscii(key.path, "Software64\\"))
-      sink.Warn(pathWhere, "\"Software64\" is an alias only under HKLM; here it names a key "
-                           "called Software64");
+      sink.Warn(pathWhere,
+                "\"Software64\" is an alias only under HKLM; here it names a key "
+                "called Software64");
   }
 }
 
@@ -347,15 +363,17 @@ void LintFolderTrees(const LintModel& model, std::vector<Finding>* findings) {
     std::u16string folder = cut == std::u16string::npos ? std::u16string() : tree.substr(0, cut);
     std::u16string pattern = cut == std::u16string::npos ? tree : tree.substr(cut + 1);
     if (HasParentSegment(tree))
-      sink.Error(where, Quoted(tree) + " holds a \"..\" segment; the tree walk would leave the "
-                        "folder it names");
+      sink.Error(where, Quoted(tree) +
+                            " holds a \"..\" segment; the tree walk would leave the "
+                            "folder it names");
     if (HasUnit(tree, u'#')) {
       CheckMacroTokens(&sink, where, tree, true,
                        "the tree would be taken relative to the uninstaller's current folder");
       size_t lastMacroEnd = tree.rfind(u'#');
       if (cut == std::u16string::npos || cut < lastMacroEnd) {
-        sink.Error(where, Quoted(tree) + " has no backslash and pattern after its last macro: "
-                          "the folder's own name would be taken as the pattern");
+        sink.Error(where, Quoted(tree) +
+                              " has no backslash and pattern after its last macro: "
+                              "the folder's own name would be taken as the pattern");
       } else {
         std::u16string bare = WithoutTrailingBackslashes(folder);
         if (IsProtectedMacro(bare))
@@ -365,8 +383,10 @@ void LintFolderTrees(const LintModel& model, std::vector<Finding>* findings) {
       }
     } else {
       if (IsAbsolute(tree) || tree[0] == u'\\') {
-        sink.Error(where, Quoted(tree) + " is an absolute path, but trees without a macro are "
-                          "taken relative to the install folder; use a macro or a relative path");
+        sink.Error(where,
+                   Quoted(tree) +
+                       " is an absolute path, but trees without a macro are "
+                       "taken relative to the install folder; use a macro or a relative path");
       } else if (installDir.size() + tree.size() > kLongestPath) {
         sink.Warn(where, "the built path is " + Units(installDir.size() + tree.size()) +
                              " with the install folder " + Quoted(installDir) +
@@ -374,8 +394,10 @@ void LintFolderTrees(const LintModel& model, std::vector<Finding>* findings) {
       }
     }
     if (cut != std::u16string::npos && pattern.empty())
-      sink.Warn(where, Quoted(tree) + " ends with a backslash: the pattern is empty and matches no "
-                       "file; write \"" + pack::ToUtf8(tree) + "*.*\"");
+      sink.Warn(where, Quoted(tree) +
+                           " ends with a backslash: the pattern is empty and matches no "
+                           "file; write \"" +
+                           pack::ToUtf8(tree) + "*.*\"");
     CheckSlashes(&sink, where, tree);
   }
 }
@@ -383,8 +405,9 @@ void LintFolderTrees(const LintModel& model, std::vector<Finding>* findings) {
 void LintHeader(const LintModel& model, std::vector<Finding>* findings) {
   Sink sink{findings};
   if (!model.hasHeader) {
-    sink.Warn(model.headerWhere, "missing: the uninstaller runs without a command and a final "
-                                 "page, with visual styles restricted");
+    sink.Warn(model.headerWhere,
+              "missing: the uninstaller runs without a command and a final "
+              "page, with visual styles restricted");
     return;
   }
   const std::u16string& command = model.header.command;
@@ -403,34 +426,38 @@ void LintHeader(const LintModel& model, std::vector<Finding>* findings) {
     } else {
       std::u16string program = command.substr(start);
       if (IsAbsolute(program) || (!program.empty() && program[0] == u'\\'))
-        sink.Error(where, "is an absolute path, but a command without a leading macro is taken "
-                          "relative to the install folder; write \"#InstallDir#\\...\" or a "
-                          "relative path");
+        sink.Error(where,
+                   "is an absolute path, but a command without a leading macro is taken "
+                   "relative to the install folder; write \"#InstallDir#\\...\" or a "
+                   "relative path");
       std::u16string built = InstallDirOf(model) + program + (quoted ? u"\"" : u"");
       if (built.size() > kLongestPath)
-        sink.Warn(where, "the built command is " + Units(built.size()) + " with the install folder " +
-                             Quoted(InstallDirOf(model)) + "; it must fit " +
-                             std::to_string(kLongestPath));
+        sink.Warn(where, "the built command is " + Units(built.size()) +
+                             " with the install folder " + Quoted(InstallDirOf(model)) +
+                             "; it must fit " + std::to_string(kLongestPath));
     }
     if (quoted) {
       size_t close = command.find(u'"', 1);
       if (close == std::u16string::npos)
-        sink.Warn(where, "opens a quote that it never closes; the whole text would be taken as "
-                         "the program's name");
+        sink.Warn(where,
+                  "opens a quote that it never closes; the whole text would be taken as "
+                  "the program's name");
     }
   } else if (model.header.flags & HEADER_WAIT_FOR_COMMAND) {
     sink.Warn(model.headerWhere + ".waitForCommand", "is set, but there is no command");
   }
   if (HasUnit(model.header.finalPage, u'#'))
-    sink.Warn(model.headerWhere + ".finalPage", "holds a '#': the final page is opened as stored, "
-                                                "folder macros are not expanded there");
+    sink.Warn(model.headerWhere + ".finalPage",
+              "holds a '#': the final page is opened as stored, "
+              "folder macros are not expanded there");
 }
 
 void LintMessages(const LintModel& model, std::vector<Finding>* findings) {
   Sink sink{findings};
   if (!model.hasMessages) {
-    sink.Warn("messages", "missing: every box and dialog of the uninstaller would be empty, the "
-                          "confirmation question included");
+    sink.Warn("messages",
+              "missing: every box and dialog of the uninstaller would be empty, the "
+              "confirmation question included");
     return;
   }
   for (size_t index = 0; index < MSG_COUNT_USED; ++index) {
@@ -451,7 +478,8 @@ void LintMessages(const LintModel& model, std::vector<Finding>* findings) {
     Conversions found = FindConversions(text);
     if (use.takesArgument) {
       for (const Conversion& other : found.others)
-        sink.Error(where, "conversion " + Quoted(other.text) + " at unit " + std::to_string(other.at) +
+        sink.Error(where, "conversion " + Quoted(other.text) + " at unit " +
+                              std::to_string(other.at) +
                               ": this message is formatted and takes exactly one \"%s\" (write "
                               "\"%%\" for a percent sign)");
       if (found.argumentCount != 1)
@@ -461,20 +489,23 @@ void LintMessages(const LintModel& model, std::vector<Finding>* findings) {
       if (found.argumentCount == 1) formatted = formatted - 2 - found.percentPairs + kArgumentUnits;
       if (formatted > kLongestFormatted)
         sink.Error(where, "formatted with a path of " + std::to_string(kArgumentUnits) +
-                              " units it needs " + Units(formatted) + "; the message buffer holds " +
-                              std::to_string(kLongestFormatted));
+                              " units it needs " + Units(formatted) +
+                              "; the message buffer holds " + std::to_string(kLongestFormatted));
     } else {
       // Shown as stored: a conversion would appear literally.
       if (found.argumentCount)
-        sink.Error(where, "holds \"%s\", but this message takes no argument and would show it "
-                          "literally");
+        sink.Error(where,
+                   "holds \"%s\", but this message takes no argument and would show it "
+                   "literally");
       for (const Conversion& other : found.others)
         if (other.text.size() == 2 && IsAsciiLetter(other.text[1]))
-          sink.Error(where, "holds " + Quoted(other.text) + ", but this message takes no argument "
-                            "and would show it literally");
+          sink.Error(where, "holds " + Quoted(other.text) +
+                                ", but this message takes no argument "
+                                "and would show it literally");
       if (found.percentPairs)
-        sink.Warn(where, "holds \"%%\", which this message shows as two percent signs (it is not "
-                         "formatted)");
+        sink.Warn(where,
+                  "holds \"%%\", which this message shows as two percent signs (it is not "
+                  "formatted)");
     }
   }
 }
@@ -506,10 +537,10 @@ void LintExtension(const LintModel& model, std::vector<Finding>* findings) {
     uint16_t machine = U16At(content, pe + 4);
     uint16_t characteristics = U16At(content, pe + 22);
     if (machine != 0x014C)
-      sink.Error(where, "is built for machine " + Hex(machine) + "; the 32-bit uninstaller loads "
-                        "only x86 (0x14C) libraries");
-    if (!(characteristics & 0x2000))
-      sink.Warn(where, "is a program image, not a DLL");
+      sink.Error(where, "is built for machine " + Hex(machine) +
+                            "; the 32-bit uninstaller loads "
+                            "only x86 (0x14C) libraries");
+    if (!(characteristics & 0x2000)) sink.Warn(where, "is a program image, not a DLL");
     return;
   }
   // A path blob: a NUL-terminated UTF-16 string.
@@ -532,8 +563,9 @@ void LintExtension(const LintModel& model, std::vector<Finding>* findings) {
     if (HasUnit(path, u'#'))
       sink.Warn(where, "the library path holds a '#': folder macros are not expanded there");
     else if (!IsAbsolute(path))
-      sink.Warn(where, "the library path " + Quoted(path) + " is not absolute; the system's "
-                       "library search decides which file loads");
+      sink.Warn(where, "the library path " + Quoted(path) +
+                           " is not absolute; the system's "
+                           "library search decides which file loads");
   }
 }
 

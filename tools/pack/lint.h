@@ -7,6 +7,7 @@
 // the same paths with the byte offset of the record).
 #pragma once
 #include <stdint.h>
+
 #include <string>
 #include <vector>
 
@@ -71,7 +72,7 @@ void LintExtension(const LintModel& model, std::vector<Finding>* findings);
 // The conversions of a message formatted with its argument: each "%s" and
 // every other printf conversion, by unit index. "%%" is no conversion.
 struct Conversion {
-  size_t at;          // unit index of the '%'
+  size_t at;            // unit index of the '%'
   std::u16string text;  // "%d", "% s", "%-5ls", or a lone "%" at the end
 };
 struct Conversions {

@@ -242,8 +242,9 @@ struct Parser {
       std::u16string tree;
       if (!String(list[i], where, &tree)) return false;
       if (tree.empty())
-        return Fail(where, "is empty; an empty string would end the list and drop the trees "
-                           "behind it");
+        return Fail(where,
+                    "is empty; an empty string would end the list and drop the trees "
+                    "behind it");
       trees->push_back(tree);
     }
     return true;
@@ -264,8 +265,9 @@ struct Parser {
     bool hasFile = value.find("file") != value.end();
     bool hasPath = value.find("path") != value.end();
     if (hasFile == hasPath)
-      return Fail(where, "give either \"file\" (a DLL to embed) or \"path\" (a library on the "
-                         "target machine)");
+      return Fail(where,
+                  "give either \"file\" (a DLL to embed) or \"path\" (a library on the "
+                  "target machine)");
     payload->hasExtension = true;
     if (hasFile) {
       *extensionWhere = "extension.file";
@@ -281,8 +283,10 @@ struct Parser {
     if (!String(value["path"], *extensionWhere, &path)) return false;
     if (path.empty()) return Fail(*extensionWhere, "is empty");
     if (path.size() > kMaxExtensionPathUnits)
-      return Fail(*extensionWhere, "is " + std::to_string(path.size()) + " units; a library path "
-                                       "holds at most " + std::to_string(kMaxExtensionPathUnits) +
+      return Fail(*extensionWhere, "is " + std::to_string(path.size()) +
+                                       " units; a library path "
+                                       "holds at most " +
+                                       std::to_string(kMaxExtensionPathUnits) +
                                        " (260 bytes with its NUL), longer content is taken as a "
                                        "library image");
     payload->extensionContent = pack::ExtensionPathContent(path);
@@ -302,11 +306,12 @@ struct Parser {
     int pending = -1;
     for (char c : hex.get<std::string>()) {
       if (c == ' ') continue;
-      int digit = (c >= '0' && c <= '9') ? c - '0'
+      int digit = (c >= '0' && c <= '9')   ? c - '0'
                   : (c >= 'a' && c <= 'f') ? c - 'a' + 10
                   : (c >= 'A' && c <= 'F') ? c - 'A' + 10
                                            : -1;
-      if (digit < 0) return Fail("opaque.hex", "holds " + Quoted(std::string(1, c)) + ", not a hex digit");
+      if (digit < 0)
+        return Fail("opaque.hex", "holds " + Quoted(std::string(1, c)) + ", not a hex digit");
       if (pending < 0) {
         pending = digit;
       } else {
@@ -335,7 +340,8 @@ struct SyntaxErrorSax : nlohmann::json_sax<Json> {
   bool end_object() override { return true; }
   bool start_array(std::size_t) override { return true; }
   bool end_array() override { return true; }
-  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& ex) override {
+  bool parse_error(std::size_t, const std::string&,
+                   const nlohmann::detail::exception& ex) override {
     message = ex.what();
     return false;
   }
@@ -364,8 +370,9 @@ bool ParseManifest(const std::string& text, const std::string& baseFolder, Manif
   Manifest result;
   pack::Payload& payload = result.payload;
   bool ok = parser.Object(root, "manifest") &&
-            parser.OnlyKeys(root, "", {"installDir", "header", "messages", "files", "shortcuts",
-                                       "registry", "folderTrees", "extension", "opaque"});
+            parser.OnlyKeys(root, "",
+                            {"installDir", "header", "messages", "files", "shortcuts", "registry",
+                             "folderTrees", "extension", "opaque"});
   if (ok && root.contains("installDir"))
     ok = parser.String(root["installDir"], "installDir", &result.installDir);
   if (ok && root.contains("header")) ok = parser.Header(root["header"], &payload.header);
@@ -373,9 +380,11 @@ bool ParseManifest(const std::string& text, const std::string& baseFolder, Manif
   const Json* list = nullptr;
   if (ok) ok = parser.Array(root, "files", &list) && (!list || parser.Files(*list, &payload.files));
   if (ok)
-    ok = parser.Array(root, "shortcuts", &list) && (!list || parser.Shortcuts(*list, &payload.shortcuts));
+    ok = parser.Array(root, "shortcuts", &list) &&
+         (!list || parser.Shortcuts(*list, &payload.shortcuts));
   if (ok)
-    ok = parser.Array(root, "registry", &list) && (!list || parser.Registry(*list, &payload.registry));
+    ok = parser.Array(root, "registry", &list) &&
+         (!list || parser.Registry(*list, &payload.registry));
   if (ok)
     ok = parser.Array(root, "folderTrees", &list) &&
          (!list || parser.FolderTrees(*list, &payload.folderTrees));
@@ -403,7 +412,8 @@ LintModel LintModelOf(const Manifest& manifest) {
   for (size_t i = 0; i < payload.registry.size(); ++i)
     model.registry.push_back({payload.registry[i], "registry[" + std::to_string(i) + "]", ""});
   for (size_t i = 0; i < payload.folderTrees.size(); ++i)
-    model.folderTrees.push_back({payload.folderTrees[i], "folderTrees[" + std::to_string(i) + "]", ""});
+    model.folderTrees.push_back(
+        {payload.folderTrees[i], "folderTrees[" + std::to_string(i) + "]", ""});
   model.hasHeader = payload.hasHeader;
   model.header = payload.header;
   model.hasMessages = !payload.messages.empty();

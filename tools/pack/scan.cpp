@@ -12,7 +12,9 @@ namespace packtool {
 namespace {
 
 uint16_t U16(const uint8_t* p) { return (uint16_t)(p[0] | (p[1] << 8)); }
-uint64_t U64(const uint8_t* p) { return (uint64_t)pack::ReadU32(p) | ((uint64_t)pack::ReadU32(p + 4) << 32); }
+uint64_t U64(const uint8_t* p) {
+  return (uint64_t)pack::ReadU32(p) | ((uint64_t)pack::ReadU32(p + 4) << 32);
+}
 
 // The payloadOffset field: behind the first marker whose value the program
 // could mean (0, or an offset behind the field and inside the file). Bytes
@@ -41,8 +43,9 @@ bool LocatePayload(const pack::Bytes& file, PayloadScan* scan) {
     scan->payloadOffset = value;
     return true;
   }
-  scan->noPayload = anyMarker ? "the payload marker's offset field points outside the file"
-                              : "a program file without the payload marker: not a Retrax uninstaller";
+  scan->noPayload = anyMarker
+                        ? "the payload marker's offset field points outside the file"
+                        : "a program file without the payload marker: not a Retrax uninstaller";
   return false;
 }
 
@@ -65,13 +68,18 @@ struct ListLayout {
   const char* kind;
 };
 
-const ListLayout kFileLayout = {"SSB", {"folder", "name", nullptr}, FILE_RECORD_SCRATCH_UNITS,
-                                FILE_RECORD_MIN_BYTES, "file"};
-const ListLayout kShortcutLayout = {"BSSS", {"folder", "secondFolder", "fileName"},
-                                    SHORTCUT_RECORD_SCRATCH_UNITS, SHORTCUT_RECORD_MIN_BYTES,
+const ListLayout kFileLayout = {
+    "SSB", {"folder", "name", nullptr}, FILE_RECORD_SCRATCH_UNITS, FILE_RECORD_MIN_BYTES, "file"};
+const ListLayout kShortcutLayout = {"BSSS",
+                                    {"folder", "secondFolder", "fileName"},
+                                    SHORTCUT_RECORD_SCRATCH_UNITS,
+                                    SHORTCUT_RECORD_MIN_BYTES,
                                     "shortcut"};
-const ListLayout kRegistryLayout = {"DS", {"path", nullptr, nullptr}, REGISTRY_RECORD_SCRATCH_UNITS,
-                                    REGISTRY_RECORD_MIN_BYTES, "registry"};
+const ListLayout kRegistryLayout = {"DS",
+                                    {"path", nullptr, nullptr},
+                                    REGISTRY_RECORD_SCRATCH_UNITS,
+                                    REGISTRY_RECORD_MIN_BYTES,
+                                    "registry"};
 
 void WalkListBody(BodyCursor body, const ListLayout& layout, ChunkView* view) {
   if (!body.Has(4)) {
@@ -158,8 +166,8 @@ std::string ExtensionProblem(const uint8_t* body, uint64_t length) {
            std::to_string(content) + " (expected " + Hex(content ^ EXT_LENGTH_CHECK) + ")";
   uint32_t sum = RotateAddChecksum(body + EXT_BLOB_PREFIX, content, content);
   if (pack::ReadU32(body + 4) != sum)
-    return "checksum " + Hex(pack::ReadU32(body + 4)) + " does not match the content (" +
-           Hex(sum) + ")";
+    return "checksum " + Hex(pack::ReadU32(body + 4)) + " does not match the content (" + Hex(sum) +
+           ")";
   if (content <= EXT_PATH_MAX_BYTES) return "the library path is not NUL-terminated";
   return "";
 }
@@ -221,7 +229,8 @@ void ReadChunkAlone(const pack::Bytes& file, ChunkView* view) {
   });
   if (data.messages)
     for (RxChar** entry = data.messages; *entry; ++entry) view->messages.push_back(FromRx(*entry));
-  if (data.folderTrees) view->folderTrees = SplitMultiString(data.folderTrees, data.folderTreesLength);
+  if (data.folderTrees)
+    view->folderTrees = SplitMultiString(data.folderTrees, data.folderTreesLength);
   if (data.header) {
     view->headerBody.assign(data.header, data.header + data.headerLength);
     view->headerFlags = GetHeaderFlags(&data);
@@ -250,10 +259,18 @@ void DescribeChunk(const pack::Bytes& file, ChunkView* view) {
   const uint8_t* raw = file.data() + bodyStart;
   uint32_t rawLength = (uint32_t)view->header.size;
   switch (view->header.tag) {
-    case CHUNK_FILES: WalkListBody(body, kFileLayout, view); break;
-    case CHUNK_SHORTCUTS: WalkListBody(body, kShortcutLayout, view); break;
-    case CHUNK_REGISTRY: WalkListBody(body, kRegistryLayout, view); break;
-    case CHUNK_MESSAGES: WalkMessageBody(body, view); break;
+    case CHUNK_FILES:
+      WalkListBody(body, kFileLayout, view);
+      break;
+    case CHUNK_SHORTCUTS:
+      WalkListBody(body, kShortcutLayout, view);
+      break;
+    case CHUNK_REGISTRY:
+      WalkListBody(body, kRegistryLayout, view);
+      break;
+    case CHUNK_MESSAGES:
+      WalkMessageBody(body, view);
+      break;
     case CHUNK_EXTENSION:
       if (!(view->header.flags & CHUNK_FLAG_UNLOADABLE))
         view->extensionProblem = ExtensionProblem(raw, rawLength);
@@ -278,10 +295,14 @@ void DescribeChunk(const pack::Bytes& file, ChunkView* view) {
 
 const char* StatusName(int status) {
   switch (status) {
-    case PAYLOAD_OK: return "ok";
-    case PAYLOAD_OUT_OF_MEMORY: return "out of memory";
-    case PAYLOAD_READ_ERROR: return "read error";
-    default: return "failure";
+    case PAYLOAD_OK:
+      return "ok";
+    case PAYLOAD_OUT_OF_MEMORY:
+      return "out of memory";
+    case PAYLOAD_READ_ERROR:
+      return "read error";
+    default:
+      return "failure";
   }
 }
 
@@ -326,8 +347,8 @@ PayloadScan ScanPayloadFile(const pack::Bytes& file) {
     }
     if (view.header.size > bodyLeft) {
       view.status = PAYLOAD_READ_ERROR;
-      view.problem = "size " + std::to_string(view.header.size) + " runs past the end of the file (" +
-                     std::to_string(bodyLeft) + " bytes left)";
+      view.problem = "size " + std::to_string(view.header.size) +
+                     " runs past the end of the file (" + std::to_string(bodyLeft) + " bytes left)";
       scan.chunks.push_back(view);
       walkStatus = PAYLOAD_READ_ERROR;
       scan.failedAt = pos;
@@ -366,11 +387,13 @@ namespace {
 
 std::string ChunkPlace(const ChunkView& chunk) {
   const char* name = ChunkTagName(chunk.header.tag);
-  return "chunk at " + HexOffset(chunk.offset) + " (" + (*name ? name : Hex(chunk.header.tag)) + ")";
+  return "chunk at " + HexOffset(chunk.offset) + " (" + (*name ? name : Hex(chunk.header.tag)) +
+         ")";
 }
 
 std::string RecordAt(const ChunkView& chunk, size_t k) {
-  if (k < chunk.recordOffsets.size()) return " (record at " + HexOffset(chunk.recordOffsets[k]) + ")";
+  if (k < chunk.recordOffsets.size())
+    return " (record at " + HexOffset(chunk.recordOffsets[k]) + ")";
   return " (" + ChunkPlace(chunk) + ")";
 }
 
@@ -395,8 +418,9 @@ void CheckHeaderOffset(const ChunkView& chunk, uint32_t offset, const char* fiel
     if (!ended) problem = "names a string that does not end inside the header";
   }
   if (!problem.empty())
-    findings->push_back(Finding{true, where, "offset " + std::to_string(offset) + " " + problem +
-                                                 "; the uninstaller takes it as none"});
+    findings->push_back(Finding{
+        true, where,
+        "offset " + std::to_string(offset) + " " + problem + "; the uninstaller takes it as none"});
 }
 
 }  // namespace
@@ -427,7 +451,8 @@ LintModel LintModelOf(const PayloadScan& scan, std::vector<Finding>* findings) {
     switch (chunk.header.tag) {
       case CHUNK_FILES:
         for (size_t k = 0; k < chunk.files.size(); ++k)
-          model.files.push_back({chunk.files[k], "files[" + std::to_string(model.files.size()) + "]",
+          model.files.push_back({chunk.files[k],
+                                 "files[" + std::to_string(model.files.size()) + "]",
                                  RecordAt(chunk, k)});
         break;
       case CHUNK_SHORTCUTS:
@@ -444,8 +469,9 @@ LintModel LintModelOf(const PayloadScan& scan, std::vector<Finding>* findings) {
         break;
       case CHUNK_FOLDER_TREES:
         for (const std::u16string& tree : chunk.folderTrees)
-          model.folderTrees.push_back({tree, "folderTrees[" + std::to_string(model.folderTrees.size()) + "]",
-                                       " (" + place + ")"});
+          model.folderTrees.push_back(
+              {tree, "folderTrees[" + std::to_string(model.folderTrees.size()) + "]",
+               " (" + place + ")"});
         break;
       case CHUNK_HEADER:
         ++headers;
@@ -463,7 +489,8 @@ LintModel LintModelOf(const PayloadScan& scan, std::vector<Finding>* findings) {
       case CHUNK_MESSAGES:
         ++messageChunks;
         if (chunk.tableCount > 1)
-          warn(place, std::to_string(chunk.tableCount) + " tables: the uninstaller reads only the first");
+          warn(place,
+               std::to_string(chunk.tableCount) + " tables: the uninstaller reads only the first");
         if (chunk.messages.empty()) {
           warn(place, "the first table is empty: this chunk changes nothing");
           break;
@@ -471,12 +498,13 @@ LintModel LintModelOf(const PayloadScan& scan, std::vector<Finding>* findings) {
         model.hasMessages = true;
         model.messages.clear();
         for (size_t i = 0; i < chunk.messages.size(); ++i)
-          model.messages.push_back({chunk.messages[i], "messages[" + std::to_string(i) + "]",
-                                    " (" + place + ")"});
+          model.messages.push_back(
+              {chunk.messages[i], "messages[" + std::to_string(i) + "]", " (" + place + ")"});
         break;
       case CHUNK_EXTENSION:
         if (extension) {
-          warn(place, "never read: the extension blob of the " + ChunkPlace(*extension) + " is in use");
+          warn(place,
+               "never read: the extension blob of the " + ChunkPlace(*extension) + " is in use");
         } else if (!chunk.extensionPassed) {
           error(place, "the uninstaller drops this extension blob: " + chunk.extensionProblem);
         } else {
@@ -496,14 +524,16 @@ LintModel LintModelOf(const PayloadScan& scan, std::vector<Finding>* findings) {
         break;
     }
     if (chunk.unusedBytes)
-      warn(place, std::to_string(chunk.unusedBytes) + " bytes behind the last record are never read");
+      warn(place,
+           std::to_string(chunk.unusedBytes) + " bytes behind the last record are never read");
   }
   if (headers > 1) warn("header", std::to_string(headers) + " header chunks: the last one is used");
   if (messageChunks > 1)
-    warn("messages", std::to_string(messageChunks) + " message chunks: the last non-empty one is used");
+    warn("messages",
+         std::to_string(messageChunks) + " message chunks: the last non-empty one is used");
   if (scan.endSeen && scan.endOffset < scan.fileLength)
-    warn("offset " + HexOffset(scan.endOffset),
-         std::to_string(scan.fileLength - scan.endOffset) + " bytes behind CHUNK_END are never read");
+    warn("offset " + HexOffset(scan.endOffset), std::to_string(scan.fileLength - scan.endOffset) +
+                                                    " bytes behind CHUNK_END are never read");
   return model;
 }
 

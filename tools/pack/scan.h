@@ -5,6 +5,7 @@
 // the offsets and the reasons for a refusal.
 #pragma once
 #include <stdint.h>
+
 #include <string>
 #include <vector>
 
@@ -52,16 +53,16 @@ struct ChunkView {
 
 struct PayloadScan {
   uint64_t fileLength = 0;
-  bool isProgram = false;       // an MZ file: the payload is found by its marker
-  uint64_t fieldOffset = 0;     // of the u32 payloadOffset behind the marker
+  bool isProgram = false;    // an MZ file: the payload is found by its marker
+  uint64_t fieldOffset = 0;  // of the u32 payloadOffset behind the marker
   uint32_t fieldValue = 0;
   uint64_t payloadOffset = 0;
-  bool hasPayload = false;      // false: no marker, or payloadOffset 0
-  std::string noPayload;        // why there is none
+  bool hasPayload = false;  // false: no marker, or payloadOffset 0
+  std::string noPayload;    // why there is none
 
   std::vector<ChunkView> chunks;
   bool endSeen = false;
-  uint64_t endOffset = 0;       // first byte behind CHUNK_END and its body
+  uint64_t endOffset = 0;  // first byte behind CHUNK_END and its body
 
   // The reader's verdict over the whole payload, and where the walk failed.
   int status = PAYLOAD_OK;

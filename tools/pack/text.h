@@ -3,6 +3,7 @@
 // quoting and hex forms used in messages and dumps.
 #pragma once
 #include <stdint.h>
+
 #include <string>
 
 #include "payload/format.h"

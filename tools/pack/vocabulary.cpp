@@ -7,16 +7,26 @@ namespace packtool {
 
 const char* ChunkTagName(uint16_t tag) {
   switch (tag) {
-    case CHUNK_MESSAGES: return "CHUNK_MESSAGES";
-    case CHUNK_FILES: return "CHUNK_FILES";
-    case CHUNK_SHORTCUTS: return "CHUNK_SHORTCUTS";
-    case CHUNK_REGISTRY: return "CHUNK_REGISTRY";
-    case CHUNK_FOLDER_TREES: return "CHUNK_FOLDER_TREES";
-    case CHUNK_HEADER: return "CHUNK_HEADER";
-    case CHUNK_EXTENSION: return "CHUNK_EXTENSION";
-    case CHUNK_OPAQUE: return "CHUNK_OPAQUE";
-    case CHUNK_END: return "CHUNK_END";
-    default: return "";
+    case CHUNK_MESSAGES:
+      return "CHUNK_MESSAGES";
+    case CHUNK_FILES:
+      return "CHUNK_FILES";
+    case CHUNK_SHORTCUTS:
+      return "CHUNK_SHORTCUTS";
+    case CHUNK_REGISTRY:
+      return "CHUNK_REGISTRY";
+    case CHUNK_FOLDER_TREES:
+      return "CHUNK_FOLDER_TREES";
+    case CHUNK_HEADER:
+      return "CHUNK_HEADER";
+    case CHUNK_EXTENSION:
+      return "CHUNK_EXTENSION";
+    case CHUNK_OPAQUE:
+      return "CHUNK_OPAQUE";
+    case CHUNK_END:
+      return "CHUNK_END";
+    default:
+      return "";
   }
 }
 
@@ -29,12 +39,9 @@ struct RootRow {
 };
 
 const RootRow kRoots[] = {
-    {"HKCR", "HKEY_CLASSES_ROOT", ROOT_HKCR},
-    {"HKCU", "HKEY_CURRENT_USER", ROOT_HKCU},
-    {"HKLM", "HKEY_LOCAL_MACHINE", ROOT_HKLM},
-    {"HKU", "HKEY_USERS", ROOT_HKU},
-    {"HKPD", "HKEY_PERFORMANCE_DATA", ROOT_HKPD},
-    {"HKCC", "HKEY_CURRENT_CONFIG", ROOT_HKCC},
+    {"HKCR", "HKEY_CLASSES_ROOT", ROOT_HKCR},     {"HKCU", "HKEY_CURRENT_USER", ROOT_HKCU},
+    {"HKLM", "HKEY_LOCAL_MACHINE", ROOT_HKLM},    {"HKU", "HKEY_USERS", ROOT_HKU},
+    {"HKPD", "HKEY_PERFORMANCE_DATA", ROOT_HKPD}, {"HKCC", "HKEY_CURRENT_CONFIG", ROOT_HKCC},
     {"HKDD", "HKEY_DYN_DATA", ROOT_HKDD},
 };
 
@@ -56,14 +63,17 @@ void AddName(std::string* list, const std::string& name) {
 }
 
 const MessageUse kMessageUses[MSG_COUNT_USED] = {
-    {"program title: caption of every box and dialog", false, "boxes and dialogs have empty captions"},
+    {"program title: caption of every box and dialog", false,
+     "boxes and dialogs have empty captions"},
     {"confirmation question before anything is removed (OK/Cancel)", false,
      "the confirmation box is asked with no text"},
     {"closing message after the removal", false, nullptr},
-    {"read-only question: caption of the button Yes", false, "the read-only question has an empty button"},
+    {"read-only question: caption of the button Yes", false,
+     "the read-only question has an empty button"},
     {"read-only question: caption of the button Yes to all", false,
      "the read-only question has an empty button"},
-    {"read-only question: caption of the button No", false, "the read-only question has an empty button"},
+    {"read-only question: caption of the button No", false,
+     "the read-only question has an empty button"},
     {"read-only question: caption of the button No to all", false,
      "the read-only question has an empty button"},
     {"report: out of memory while reading the payload; %s = the uninstaller's path", true,
@@ -72,26 +82,40 @@ const MessageUse kMessageUses[MSG_COUNT_USED] = {
      "a payload read failure shows an empty box"},
     {"question before removing a read-only file; %s = the file's path", true,
      "read-only files are removed without asking, as if Yes to all were answered"},
-    {"question before removing a shared library that no program uses any more; %s = the file's path",
+    {"question before removing a shared library that no program uses any more; %s = the file's "
+     "path",
      true, "shared libraries whose count drops to zero are removed without asking"},
-    {"progress text while files and folder trees are removed", false, "the progress dialog shows no text"},
+    {"progress text while files and folder trees are removed", false,
+     "the progress dialog shows no text"},
     {"progress text while shortcuts and their folders are removed", false,
      "the progress dialog shows no text"},
     {"progress text while emptied installation folders are removed", false,
      "the progress dialog shows no text"},
-    {"progress text while registry entries are removed", false, "the progress dialog shows no text"},
+    {"progress text while registry entries are removed", false,
+     "the progress dialog shows no text"},
     {"warning that a listed program is still running (Retry/Cancel)", false,
      "the running-program warning is an empty box"},
 };
 
-const MessageUse kUnusedMessage = {"not used by the uninstaller (readable by the extension library)",
-                                   false, nullptr};
+const MessageUse kUnusedMessage = {
+    "not used by the uninstaller (readable by the extension library)", false, nullptr};
 
 const char* const kMacros[] = {
-    "#Windows#",          "#System#",         "#CommonFiles#",       "#Program Files#",
-    "#Program Files (x64)#", "#MyDocuments#", "#Desktop#",           "#AppData#",
-    "#LocalAppData#",     "#UserDir#",        "#TempDir#",           "#AllUsersAppData#",
-    "#AllUsersDocuments#", "#AllUsersDesktop#", "#AllUsersDir#",
+    "#Windows#",
+    "#System#",
+    "#CommonFiles#",
+    "#Program Files#",
+    "#Program Files (x64)#",
+    "#MyDocuments#",
+    "#Desktop#",
+    "#AppData#",
+    "#LocalAppData#",
+    "#UserDir#",
+    "#TempDir#",
+    "#AllUsersAppData#",
+    "#AllUsersDocuments#",
+    "#AllUsersDesktop#",
+    "#AllUsersDir#",
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 // The manifest reader, the dump and the lint all speak the same words.
 #pragma once
 #include <stdint.h>
+
 #include <string>
 
 namespace packtool {
