@@ -1,0 +1,4 @@
+// Registry phase. Nothing is removed yet.
+#include "removal/removal.h"
+
+void RemoveRegistryEntries() {}
