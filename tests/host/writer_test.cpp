@@ -20,7 +20,7 @@ TEST(AttachPayload, ReplacesWhateverFollowsTheProgramProper) {
   EXPECT_EQ(again, Stub(64) + Bytes({3}));
   ASSERT_TRUE(pack::AttachPayload(Stub(0), {}, &out, &error));  // field never set
   EXPECT_EQ(out, Stub(64));
-  Bytes twice = Stub(64) + Bytes(PAYLOAD_MARKER, PAYLOAD_MARKER + 6) + Bytes(4);
+  Bytes twice = Stub(64) + Bytes(PAYLOAD_MARKER, &PAYLOAD_MARKER[PAYLOAD_MARKER_LENGTH]) + Bytes(4);
   for (const Bytes& bad : {Stub(65), Stub(19), Bytes(64, 0), twice})
     EXPECT_FALSE(pack::AttachPayload(bad, {1}, &out, &error));
 }
