@@ -173,7 +173,7 @@ std::wstring Sandbox::WriteUninstaller(const std::wstring& relative, const Bytes
   return WriteFile(relative, program) ? Path(relative) : std::wstring();
 }
 
-std::string ScenarioTest::Narrow(const std::wstring& text) {
+std::string Narrow(const std::wstring& text) {
   std::string out;
   for (wchar_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
   return out;

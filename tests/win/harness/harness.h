@@ -29,6 +29,9 @@ bool LoadEmbeddedFile(const wchar_t* name, Bytes* out);
 // Empty when it was not embedded.
 const Bytes& RetraxProgram();
 
+// For failure messages: ASCII kept, everything else as '?'.
+std::string Narrow(const std::wstring& text);
+
 bool ReadWholeFile(const std::wstring& path, Bytes* out);
 bool WriteWholeFile(const std::wstring& path, const Bytes& data);
 bool FileExists(const std::wstring& path);
@@ -75,7 +78,6 @@ class Sandbox {
 class ScenarioTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(sandbox.ok()) << "cannot make " << Narrow(sandbox.root()); }
-  static std::string Narrow(const std::wstring& text);
   Sandbox sandbox;
 };
 
