@@ -212,10 +212,4 @@ TEST_F(PayloadTest, ExtensionPathMustHoldItsTerminator) {
   }
 }
 
-TEST_F(PayloadTest, OpaqueLastOneWins) {
-  ASSERT_EQ(Read(Payload({Chunk(CHUNK_OPAQUE, {1}), Chunk(CHUNK_OPAQUE, {2, 3})})), PAYLOAD_OK);
-  ASSERT_EQ(data.opaqueLength, 2u);
-  EXPECT_EQ(data.opaque[1], 3);
-}
-
 }  // namespace
