@@ -7,10 +7,10 @@
 #include <sys/stat.h>
 
 #ifdef _WIN32
+#include <windows.h>  // before shellapi.h, which needs its types
 #include <io.h>
 #include <process.h>
 #include <shellapi.h>
-#include <windows.h>
 #else
 #include <unistd.h>
 #endif
