@@ -59,8 +59,11 @@ struct ProtectedFolder {
   RxChar path[RX_MAX_PATH];
   RxChar canonical[RX_MAX_PATH];
 };
-ProtectedFolder protectedFolders[PROTECTED_FOLDER_COUNT];
-bool protectedFoldersResolved = false;
+// Filled on first use. A block of the process heap that lives as long as
+// the process, as a static array would; mingw's -fdata-sections puts even a
+// zero-filled static into the program file (26 KB of zeros here). Without
+// the block, every test resolves the folders afresh.
+ProtectedFolder* protectedFolders = nullptr;
 
 // The directory calls give the length without the terminator, or the size
 // they would need when the buffer is too small (then the buffer is not
@@ -183,20 +186,38 @@ bool ShellFolderFallback(RxChar* buffer, uint32_t csidl) {
   }
 }
 
-void ResolveProtectedFolders() {
-  for (int i = 0; i < PROTECTED_FOLDER_COUNT; ++i) {
-    ProtectedFolder& folder = protectedFolders[i];
-    folder.path[0] = 0;
-    folder.canonical[0] = 0;
-    if (!ResolveFolder(folder.path, kProtectedFolderIds[i])) {
-      folder.path[0] = 0;
-      continue;
-    }
-    // The platform's spelling is usually canonical already; this catches a
-    // folder the platform names by its short name or with a trailing dot.
-    CanonicalizePath(folder.path, folder.canonical, RX_MAX_PATH);
+void ResolveProtectedFolder(int index, ProtectedFolder* folder) {
+  folder->canonical[0] = 0;
+  if (!ResolveFolder(folder->path, kProtectedFolderIds[index])) {
+    folder->path[0] = 0;
+    return;
   }
-  protectedFoldersResolved = true;
+  // The platform's spelling is usually canonical already; this catches a
+  // folder the platform names by its short name or with a trailing dot.
+  CanonicalizePath(folder->path, folder->canonical, RX_MAX_PATH);
+}
+
+void ResolveProtectedFolders() {
+  if (protectedFolders != nullptr) return;
+  protectedFolders = (ProtectedFolder*)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY,
+                                                 PROTECTED_FOLDER_COUNT * sizeof(ProtectedFolder));
+  if (protectedFolders == nullptr) return;
+  for (int i = 0; i < PROTECTED_FOLDER_COUNT; ++i) ResolveProtectedFolder(i, &protectedFolders[i]);
+}
+
+// Whether the path, in either of its forms, names the protected folder.
+bool NamesFolder(const RxChar* path, bool trailing, const RxChar* canonical, const ProtectedFolder& folder) {
+  RxChar form[RX_MAX_PATH];
+  if (folder.path[0] != 0 && CopyText(form, RX_MAX_PATH, folder.path)) {
+    // The platform's own spelling, in the caller's trailing-backslash form.
+    if (trailing) {
+      AddBackslash(form);
+    } else {
+      RemoveBackslash(form);
+    }
+    if (EqualNoCase(form, path)) return true;
+  }
+  return canonical[0] != 0 && folder.canonical[0] != 0 && EqualNoCase(canonical, folder.canonical);
 }
 
 // Appends to the working buffer of an expansion. A piece that does not fit
@@ -359,31 +380,29 @@ bool IsAbsolutePath(const RxChar* path) {
 
 bool IsProtectedFolder(const RxChar* path) {
   if (TextLength(path) <= 3) return true;
-  if (!protectedFoldersResolved) ResolveProtectedFolders();
-
-  // The platform's own spelling, in the caller's trailing-backslash form.
-  const bool trailing = path[TextLength(path) - 1] == '\\';
-  for (int i = 0; i < PROTECTED_FOLDER_COUNT; ++i) {
-    RxChar form[RX_MAX_PATH];
-    if (protectedFolders[i].path[0] == 0 || !CopyText(form, RX_MAX_PATH, protectedFolders[i].path)) continue;
-    if (trailing) {
-      AddBackslash(form);
-    } else {
-      RemoveBackslash(form);
-    }
-    if (EqualNoCase(form, path)) return true;
-  }
-
-  // Any other spelling of the same folder. A path whose canonical form does
-  // not fit is longer than any protected folder.
+  // Any other spelling of a folder is compared in its canonical form. A
+  // path whose canonical form does not fit is longer than any protected
+  // folder, and is compared as it is written.
   RxChar canonical[RX_MAX_PATH];
-  if (!CanonicalizePath(path, canonical, RX_MAX_PATH)) return false;
-  if (TextLength(canonical) <= 3) return true;
+  if (!CanonicalizePath(path, canonical, RX_MAX_PATH)) canonical[0] = 0;
+  if (canonical[0] != 0 && TextLength(canonical) <= 3) return true;
+
+  const bool trailing = path[TextLength(path) - 1] == '\\';
+  ResolveProtectedFolders();
   for (int i = 0; i < PROTECTED_FOLDER_COUNT; ++i) {
-    if (protectedFolders[i].canonical[0] != 0 && EqualNoCase(canonical, protectedFolders[i].canonical))
-      return true;
+    ProtectedFolder scratch;
+    const ProtectedFolder* folder = &scratch;
+    if (protectedFolders != nullptr) {
+      folder = &protectedFolders[i];
+    } else {
+      ResolveProtectedFolder(i, &scratch);
+    }
+    if (NamesFolder(path, trailing, canonical, *folder)) return true;
   }
   return false;
 }
 
-void ResetProtectedFolders() { protectedFoldersResolved = false; }
+void ResetProtectedFolders() {
+  if (protectedFolders != nullptr) HeapFree(GetProcessHeap(), 0, protectedFolders);
+  protectedFolders = nullptr;
+}
