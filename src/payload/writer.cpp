@@ -246,10 +246,16 @@ long FindPayloadOffsetField(const Bytes& program) {
   const size_t markerLength = PAYLOAD_MARKER_LENGTH;
   if (program.size() < markerLength + 4) return -1;
   long found = -1;
-  for (size_t i = 0; i + markerLength + 4 <= program.size(); ++i) {
+  size_t programEnd = program.size();
+  for (size_t i = 0; i + markerLength + 4 <= programEnd; ++i) {
     if (memcmp(&program[i], PAYLOAD_MARKER, markerLength) != 0) continue;
-    if (found >= 0) return -1;  // ambiguous: which one would the program read?
+    // A second marker inside the program proper is ambiguous: which one
+    // would the program read? Markers behind the program proper are payload
+    // bytes (an opaque block may hold anything) and do not count.
+    if (found >= 0) return -1;
     found = (long)(i + markerLength);
+    uint32_t offset = ReadU32(&program[(size_t)found]);
+    if (offset != 0 && offset < programEnd) programEnd = offset;
   }
   return found;
 }

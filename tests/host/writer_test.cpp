@@ -4,6 +4,8 @@
 
 namespace {
 
+Bytes MarkerBytes() { return Bytes(PAYLOAD_MARKER, &PAYLOAD_MARKER[PAYLOAD_MARKER_LENGTH]); }
+
 Bytes Stub(uint32_t field, size_t length = 64) {
   Bytes stub(length, 0x90);
   memcpy(&stub[10], PAYLOAD_MARKER, PAYLOAD_MARKER_LENGTH);
@@ -20,9 +22,19 @@ TEST(AttachPayload, ReplacesWhateverFollowsTheProgramProper) {
   EXPECT_EQ(again, Stub(64) + Bytes({3}));
   ASSERT_TRUE(pack::AttachPayload(Stub(0), {}, &out, &error));  // field never set
   EXPECT_EQ(out, Stub(64));
-  Bytes twice = Stub(64) + Bytes(PAYLOAD_MARKER, &PAYLOAD_MARKER[PAYLOAD_MARKER_LENGTH]) + Bytes(4);
+  const Bytes marker(PAYLOAD_MARKER, &PAYLOAD_MARKER[PAYLOAD_MARKER_LENGTH]);
+  Bytes twice = Stub(74, 64) + marker + Bytes(4);  // both inside the program proper
   for (const Bytes& bad : {Stub(65), Stub(19), Bytes(64, 0), twice})
     EXPECT_FALSE(pack::AttachPayload(bad, {1}, &out, &error));
+}
+
+TEST(AttachPayload, MarkerBytesInsideAnOldPayloadDoNotCount) {
+  // An opaque block may hold anything, the marker included; re-packing must
+  // still find the program's own field.
+  Bytes packed = Stub(64) + MarkerBytes() + Bytes(4, 0xFF), out;
+  std::string error;
+  ASSERT_TRUE(pack::AttachPayload(packed, {7}, &out, &error)) << error;
+  EXPECT_EQ(out, Stub(64) + Bytes({7}));
 }
 
 TEST(ValidatePayload, RefusesWhatTheUninstallerWouldMisread) {
