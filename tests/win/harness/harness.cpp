@@ -2,6 +2,8 @@
 
 #include <stdio.h>
 
+#include <algorithm>
+
 #include <ostream>
 #include <sstream>
 
@@ -179,12 +181,55 @@ std::string Narrow(const std::wstring& text) {
   return out;
 }
 
-RunResult RunProgram(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs,
-                     const std::wstring& folder) {
+namespace {
+
+struct DialogSearch {
+  DWORD processId;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectDialogs(HWND window, LPARAM context) {
+  DialogSearch* search = reinterpret_cast<DialogSearch*>(context);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  wchar_t className[16];
+  // Filtered by process: Wine's own crash dialog is a #32770 as well.
+  if (owner == search->processId && IsWindowVisible(window) &&
+      GetClassNameW(window, className, 16) && wcscmp(className, L"#32770") == 0) {
+    search->found.push_back(window);
+  }
+  return TRUE;
+}
+
+std::wstring WindowText(HWND window) {
+  wchar_t text[1024];
+  const int length = window ? GetWindowTextW(window, text, 1024) : 0;
+  return std::wstring(text, length > 0 ? length : 0);
+}
+
+// Records and ends the dialogs the process shows now; answered holds the
+// ones already ended, which may take a moment to go away.
+void DismissDialogs(DWORD processId, std::vector<HWND>* answered, RunResult* result) {
+  DialogSearch search = {processId, {}};
+  EnumWindows(CollectDialogs, reinterpret_cast<LPARAM>(&search));
+  for (HWND dialog : search.found) {
+    if (std::find(answered->begin(), answered->end(), dialog) != answered->end()) continue;
+    answered->push_back(dialog);
+    result->dialogs.push_back({WindowText(dialog), WindowText(GetDlgItem(dialog, 0xFFFF))});
+    const int button = GetDlgItem(dialog, IDOK) ? IDOK : IDCANCEL;
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
+  }
+}
+
+}  // namespace
+
+RunResult RunProgram(const std::wstring& program, const std::wstring& arguments,
+                     const RunOptions& options) {
   RunResult result;
   std::wstring commandLine = L"\"" + program + L"\"";
   if (!arguments.empty()) commandLine += L" " + arguments;
-  std::wstring startFolder = folder;
+  std::wstring startFolder = options.folder;
   if (startFolder.empty()) {
     const size_t cut = program.find_last_of(L'\\');
     if (cut != std::wstring::npos) startFolder = program.substr(0, cut);
@@ -201,10 +246,19 @@ RunResult RunProgram(const std::wstring& program, const std::wstring& arguments,
   }
   result.started = true;
   CloseHandle(process.hThread);
-  if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_TIMEOUT) {
-    result.timedOut = true;
-    TerminateProcess(process.hProcess, 0xDEADu);
-    WaitForSingleObject(process.hProcess, 5000);
+
+  const DWORD started = GetTickCount();
+  const DWORD pollMs = options.dismissDialogs ? 50 : options.timeoutMs;
+  std::vector<HWND> answered;
+  for (;;) {
+    if (WaitForSingleObject(process.hProcess, pollMs) != WAIT_TIMEOUT) break;
+    if (GetTickCount() - started >= options.timeoutMs) {
+      result.timedOut = true;
+      TerminateProcess(process.hProcess, 0xDEADu);
+      WaitForSingleObject(process.hProcess, 5000);
+      break;
+    }
+    if (options.dismissDialogs) DismissDialogs(process.dwProcessId, &answered, &result);
   }
   GetExitCodeProcess(process.hProcess, &result.exitCode);
   CloseHandle(process.hProcess);
@@ -224,9 +278,13 @@ RunResult RunProgram(const std::wstring& program, const std::wstring& arguments,
 
 void PrintTo(const RunResult& result, std::ostream* out) {
   char text[96];
-  snprintf(text, sizeof(text), "{started %d, timedOut %d, exitCode 0x%08lX}", result.started ? 1 : 0,
+  snprintf(text, sizeof(text), "{started %d, timedOut %d, exitCode 0x%08lX", result.started ? 1 : 0,
            result.timedOut ? 1 : 0, static_cast<unsigned long>(result.exitCode));
   *out << text;
+  for (const ShownDialog& dialog : result.dialogs) {
+    *out << ", dialog \"" << Narrow(dialog.caption) << "\": \"" << Narrow(dialog.text) << "\"";
+  }
+  *out << "}";
 }
 
 }  // namespace harness

@@ -81,18 +81,35 @@ class ScenarioTest : public ::testing::Test {
   Sandbox sandbox;
 };
 
+// A dialog or message box the program showed while RunProgram waited.
+struct ShownDialog {
+  std::wstring caption;
+  std::wstring text;  // a message box's text (its static control 0xFFFF)
+};
+
 struct RunResult {
   bool started = false;   // CreateProcessW succeeded
   bool timedOut = false;  // killed at the time limit
   DWORD exitCode = 0;     // as GetExitCodeProcess reports it: -1 is 0xFFFFFFFF
+  std::vector<ShownDialog> dialogs;  // recorded only with dismissDialogs
 };
 
 enum : DWORD { kDefaultRunTimeoutMs = 30000 };
 
-// Starts program with the command line "program" arguments, in folder (the
-// program's own folder when empty), and waits for it to end.
+struct RunOptions {
+  DWORD timeoutMs = kDefaultRunTimeoutMs;
+  std::wstring folder;  // the program's current folder; its own folder when empty
+  // Record every visible dialog of the program (class #32770: message boxes
+  // and dialog templates alike) and end it with OK, or Cancel where it has
+  // no OK. Needs the virtual display; without one, message boxes fail at
+  // once and the program goes on as if they had been cancelled.
+  bool dismissDialogs = false;
+};
+
+// Starts program with the command line "program" arguments and waits for
+// it to end, killing it at the time limit.
 RunResult RunProgram(const std::wstring& program, const std::wstring& arguments,
-                     DWORD timeoutMs = kDefaultRunTimeoutMs, const std::wstring& folder = L"");
+                     const RunOptions& options = RunOptions());
 
 // EXPECT_TRUE(ExitedWith(run, 0)): the program started, ended within its
 // time limit and returned that code; the failure message shows the run.
