@@ -28,8 +28,9 @@ bool SplitCommandText(const RxChar* text, RxChar* program, size_t capacity, cons
     while (end > begin + 1 && end[-1] == ' ') --end;
   }
   const size_t length = end - begin;
-  // An empty program would have the shell open the current folder.
-  if (length == 0 || length >= capacity) {
+  // An empty program, or a folder (as an empty name relative to the install
+  // folder becomes), would have the shell open a folder window.
+  if (length == 0 || length >= capacity || end[-1] == '\\') {
     program[0] = 0;
     *arguments = kEmptyText;
     return false;

@@ -13,8 +13,8 @@
 // arguments. An unquoted text is the program as a whole, spaces included,
 // with no arguments. program receives the program (capacity units);
 // *arguments points into text, or to an empty text. False, with program
-// empty, when the program is empty or does not fit: such a command is not
-// launched.
+// empty, when the program is empty, names a folder (ends with a backslash)
+// or does not fit: such a command is not launched.
 bool SplitCommandText(const RxChar* text, RxChar* program, size_t capacity, const RxChar** arguments);
 
 // How the command is started: LaunchProgram; the tests replace it to see
