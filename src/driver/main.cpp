@@ -1,23 +1,32 @@
-// Entry point of retrax.exe. For now the program only reads its own payload
-// and reports by its exit code whether the chunk walk reached its end; the
-// uninstall sequence builds on this.
+// Entry point of retrax.exe: one run on one thread, either the uninstall or,
+// for the temporary copy left by self-removal, the deletion of the
+// uninstaller it was started for.
 #include <windows.h>
 
-#include "driver/payload_marker.h"
-#include "payload/file_io.h"
-#include "payload/uninstall_data.h"
+#include "driver/command_line.h"
+#include "driver/driver.h"
+#include "platform/system_calls.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  const uint32_t payloadOffset = GetPayloadOffset();
-  if (payloadOffset == 0) return -1;
-
-  // 260 units as everywhere else; a longer module path fails the read.
-  wchar_t modulePath[RX_MAX_PATH];
-  const DWORD length = GetModuleFileNameW(NULL, modulePath, RX_MAX_PATH);
-  if (length == 0 || length >= RX_MAX_PATH) return -1;
-
-  UninstallData data = {};
-  const int status = ReadPayloadFile(modulePath, payloadOffset, &data);
-  ReleasePayloadBlocks(&data);
-  return status == PAYLOAD_OK ? 0 : -1;
+// The command line and show command of the arguments are not used: the line
+// is read wide with GetCommandLineW, and the main window is never shown.
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  SelectSystemCalls();
+  DetectPlatform();
+  int exitCode = -1;
+  if (InitialiseRun(instance)) {
+    exitCode = 0;
+    switch (ParseCommandLine()) {
+      case RUN_DELETION:
+        FinishDeletion();
+        break;
+      case RUN_UNINSTALL:
+        exitCode = RunUninstall();
+        break;
+      case RUN_NOTHING:
+        break;
+    }
+  }
+  TeardownRun();
+  ReleaseSystemCalls();
+  return exitCode;
 }
