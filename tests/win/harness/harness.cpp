@@ -10,6 +10,7 @@
 namespace harness {
 
 const wchar_t kSandboxRoot[] = L"C:\\retrax-tests";
+const wchar_t kRegistryRoot[] = L"Software\\RetraxTests";
 
 namespace {
 
@@ -66,6 +67,27 @@ bool RemoveTreeBelow(const std::wstring& folder) {
     FindClose(search);
   }
   return clean;
+}
+
+// Deletes parent\name with everything below it, in one view.
+void DeleteKeyTree(HKEY parent, const std::wstring& name, REGSAM view) {
+  HKEY key;
+  if (RegOpenKeyExW(parent, name.c_str(), 0, KEY_ALL_ACCESS | view, &key) != ERROR_SUCCESS) return;
+  wchar_t child[256];
+  for (;;) {
+    DWORD length = 256;
+    if (RegEnumKeyExW(key, 0, child, &length, NULL, NULL, NULL, NULL) != ERROR_SUCCESS) break;
+    const DWORD before = length;
+    DeleteKeyTree(key, std::wstring(child, before), view);
+    // A child that would not go ends the walk instead of looping on it.
+    HKEY check;
+    if (RegOpenKeyExW(key, child, 0, KEY_READ | view, &check) == ERROR_SUCCESS) {
+      RegCloseKey(check);
+      break;
+    }
+  }
+  RegCloseKey(key);
+  RegDeleteKeyExW(parent, name.c_str(), view, 0);
 }
 
 }  // namespace
@@ -136,14 +158,17 @@ Sandbox::Sandbox() {
   }
   wchar_t pid[16];
   swprintf(pid, 16, L"-%lu", GetCurrentProcessId());
-  root_ = std::wstring(kSandboxRoot) + L"\\" + SafeName(name) + pid;
-  // A folder left by an earlier run with the same process id goes first.
+  name_ = SafeName(name) + pid;
+  root_ = std::wstring(kSandboxRoot) + L"\\" + name_;
+  // What an earlier run with the same process id left goes first.
   RemoveTree(root_);
+  RemoveRegistryKeys();
   ok_ = MakeFolders(root_);
 }
 
 Sandbox::~Sandbox() {
   if (ok_) RemoveTree(root_);
+  RemoveRegistryKeys();
 }
 
 std::wstring Sandbox::Path(const std::wstring& relative) const {
@@ -175,116 +200,123 @@ std::wstring Sandbox::WriteUninstaller(const std::wstring& relative, const Bytes
   return WriteFile(relative, program) ? Path(relative) : std::wstring();
 }
 
+std::wstring Sandbox::WriteUninstaller(const std::wstring& relative, const pack::Payload& payload) const {
+  return WriteUninstaller(relative, pack::EncodePayload(payload));
+}
+
+bool Sandbox::InstallFile(const std::wstring& relative, DWORD attributes, const std::string& content) const {
+  if (!WriteFile(relative, Bytes(content.begin(), content.end()))) return false;
+  return attributes == 0 || SetFileAttributesW(Path(relative).c_str(), attributes);
+}
+
+bool Sandbox::InstallShortcut(const std::wstring& relative) const {
+  return InstallFile(relative, 0, "shortcut stand-in");
+}
+
+DWORD Sandbox::Attributes(const std::wstring& relative) const {
+  return GetFileAttributesW(Path(relative).c_str());
+}
+
+void Sandbox::PrepareProcess(Process* process) const {
+  const std::wstring temp = Path(L"temp");
+  MakeFolders(temp);
+  process->SetEnvironment(L"TMP", temp);
+  process->SetEnvironment(L"TEMP", temp);
+}
+
+std::wstring Sandbox::RegistryKey(const std::wstring& relative) const {
+  std::wstring key = std::wstring(kRegistryRoot) + L"\\" + name_;
+  return relative.empty() ? key : key + L"\\" + relative;
+}
+
+bool Sandbox::MakeRegistryKey(HKEY root, RegistryView view, const std::wstring& relative) const {
+  HKEY key;
+  if (RegCreateKeyExW(root, RegistryKey(relative).c_str(), 0, NULL, 0, KEY_WRITE | view, NULL, &key, NULL) !=
+      ERROR_SUCCESS) {
+    return false;
+  }
+  RegCloseKey(key);
+  return true;
+}
+
+bool Sandbox::SetRegistryValue(HKEY root, RegistryView view, const std::wstring& relative,
+                               const std::wstring& name, const std::wstring& value) const {
+  HKEY key;
+  if (RegCreateKeyExW(root, RegistryKey(relative).c_str(), 0, NULL, 0, KEY_WRITE | view, NULL, &key, NULL) !=
+      ERROR_SUCCESS) {
+    return false;
+  }
+  const LONG result = RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(key);
+  return result == ERROR_SUCCESS;
+}
+
+bool Sandbox::RegistryKeyExists(HKEY root, RegistryView view, const std::wstring& relative) const {
+  HKEY key;
+  if (RegOpenKeyExW(root, RegistryKey(relative).c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+bool Sandbox::RegistryValueExists(HKEY root, RegistryView view, const std::wstring& relative,
+                                  const std::wstring& name) const {
+  HKEY key;
+  if (RegOpenKeyExW(root, RegistryKey(relative).c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
+  const LONG result = RegQueryValueExW(key, name.c_str(), NULL, NULL, NULL, NULL);
+  RegCloseKey(key);
+  return result == ERROR_SUCCESS;
+}
+
+void Sandbox::RemoveRegistryKeys() const {
+  const struct {
+    HKEY root;
+    RegistryView view;
+  } places[] = {{HKEY_CURRENT_USER, kView32}, {HKEY_CURRENT_USER, kView64},
+                {HKEY_LOCAL_MACHINE, kView32}, {HKEY_LOCAL_MACHINE, kView64}};
+  for (const auto& place : places) {
+    HKEY parent;
+    if (RegOpenKeyExW(place.root, kRegistryRoot, 0, KEY_ALL_ACCESS | place.view, &parent) != ERROR_SUCCESS) {
+      continue;
+    }
+    DeleteKeyTree(parent, name_, place.view);
+    RegCloseKey(parent);
+    // The shared parent goes with the last test that used it; while another
+    // test's key is below it, the deletion fails and it stays.
+    RegDeleteKeyExW(place.root, kRegistryRoot, place.view, 0);
+  }
+}
+
 std::string Narrow(const std::wstring& text) {
   std::string out;
   for (wchar_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
   return out;
 }
 
-namespace {
+std::u16string U16(const std::wstring& text) { return std::u16string(text.begin(), text.end()); }
 
-struct DialogSearch {
-  DWORD processId;
-  std::vector<HWND> found;
-};
+std::wstring Wide(const std::u16string& text) { return std::wstring(text.begin(), text.end()); }
 
-BOOL CALLBACK CollectDialogs(HWND window, LPARAM context) {
-  DialogSearch* search = reinterpret_cast<DialogSearch*>(context);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  wchar_t className[16];
-  // Filtered by process: Wine's own crash dialog is a #32770 as well.
-  if (owner == search->processId && IsWindowVisible(window) &&
-      GetClassNameW(window, className, 16) && wcscmp(className, L"#32770") == 0) {
-    search->found.push_back(window);
-  }
-  return TRUE;
-}
-
-std::wstring WindowText(HWND window) {
-  wchar_t text[1024];
-  const int length = window ? GetWindowTextW(window, text, 1024) : 0;
-  return std::wstring(text, length > 0 ? length : 0);
-}
-
-// Records and ends the dialogs the process shows now; answered holds the
-// ones already ended, which may take a moment to go away.
-void DismissDialogs(DWORD processId, std::vector<HWND>* answered, RunResult* result) {
-  DialogSearch search = {processId, {}};
-  EnumWindows(CollectDialogs, reinterpret_cast<LPARAM>(&search));
-  for (HWND dialog : search.found) {
-    if (std::find(answered->begin(), answered->end(), dialog) != answered->end()) continue;
-    answered->push_back(dialog);
-    result->dialogs.push_back({WindowText(dialog), WindowText(GetDlgItem(dialog, 0xFFFF))});
-    const int button = GetDlgItem(dialog, IDOK) ? IDOK : IDCANCEL;
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
-  }
-}
-
-}  // namespace
-
-RunResult RunProgram(const std::wstring& program, const std::wstring& arguments,
-                     const RunOptions& options) {
-  RunResult result;
-  std::wstring commandLine = L"\"" + program + L"\"";
-  if (!arguments.empty()) commandLine += L" " + arguments;
-  std::wstring startFolder = options.folder;
-  if (startFolder.empty()) {
-    const size_t cut = program.find_last_of(L'\\');
-    if (cut != std::wstring::npos) startFolder = program.substr(0, cut);
-  }
-
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process = {};
-  std::vector<wchar_t> mutableLine(commandLine.begin(), commandLine.end());
-  mutableLine.push_back(L'\0');
-  if (!CreateProcessW(program.c_str(), mutableLine.data(), NULL, NULL, FALSE, 0, NULL,
-                      startFolder.empty() ? NULL : startFolder.c_str(), &startup, &process)) {
-    return result;
-  }
-  result.started = true;
-  CloseHandle(process.hThread);
-
-  const DWORD started = GetTickCount();
-  const DWORD pollMs = options.dismissDialogs ? 50 : options.timeoutMs;
+RunResult RunProgram(const std::wstring& program, const std::wstring& arguments, const RunOptions& options) {
+  Process process;
+  if (!process.Start(program, arguments, options.folder)) return RunResult();
   std::vector<HWND> answered;
-  for (;;) {
-    if (WaitForSingleObject(process.hProcess, pollMs) != WAIT_TIMEOUT) break;
-    if (GetTickCount() - started >= options.timeoutMs) {
-      result.timedOut = true;
-      TerminateProcess(process.hProcess, 0xDEADu);
-      WaitForSingleObject(process.hProcess, 5000);
-      break;
+  std::vector<ShownDialog> shown;
+  if (options.dismissDialogs) {
+    // Each dialog is recorded and ended once; an ended one may take a moment
+    // to go away.
+    while (!process.Ended() && process.ElapsedMs() < options.timeoutMs) {
+      const Dialog dialog = WaitForDialog(process, 50, answered);
+      if (!dialog) continue;
+      answered.push_back(dialog.window());
+      shown.push_back({dialog.Caption(), dialog.Text()});
+      dialog.Press(dialog.HasButton(IDOK) ? IDOK : IDCANCEL);
     }
-    if (options.dismissDialogs) DismissDialogs(process.dwProcessId, &answered, &result);
   }
-  GetExitCodeProcess(process.hProcess, &result.exitCode);
-  CloseHandle(process.hProcess);
+  const DWORD elapsed = process.ElapsedMs();
+  RunResult result = process.Finish(options.timeoutMs > elapsed ? options.timeoutMs - elapsed : 0);
+  result.dialogs = shown;
   return result;
-}
-
-::testing::AssertionResult ExitedWith(const RunResult& result, DWORD expected) {
-  if (result.started && !result.timedOut && result.exitCode == expected) {
-    return ::testing::AssertionSuccess();
-  }
-  char text[64];
-  snprintf(text, sizeof(text), "expected exit code 0x%08lX, got ", static_cast<unsigned long>(expected));
-  std::ostringstream described;
-  PrintTo(result, &described);
-  return ::testing::AssertionFailure() << text << described.str();
-}
-
-void PrintTo(const RunResult& result, std::ostream* out) {
-  char text[96];
-  snprintf(text, sizeof(text), "{started %d, timedOut %d, exitCode 0x%08lX", result.started ? 1 : 0,
-           result.timedOut ? 1 : 0, static_cast<unsigned long>(result.exitCode));
-  *out << text;
-  for (const ShownDialog& dialog : result.dialogs) {
-    *out << ", dialog \"" << Narrow(dialog.caption) << "\": \"" << Narrow(dialog.text) << "\"";
-  }
-  *out << "}";
 }
 
 }  // namespace harness

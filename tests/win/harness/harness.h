@@ -2,10 +2,16 @@
 // own on the sandboxed prefix's C: drive, and reports what the run did.
 //
 // Each test gets a Sandbox: C:\retrax-tests\<suite>.<test>-<pid>, created
-// empty and removed with everything in it when the test ends. Programs are
-// written there (the built retrax.exe with a payload appended) and started
-// with RunProgram, which waits with a time limit and kills a program that
-// overruns it.
+// empty and removed with everything in it when the test ends, and registry
+// keys of the same name under Software\RetraxTests of HKCU and of HKLM in
+// both views, removed likewise. A sample application is "installed" there
+// (files with attributes, shortcuts, keys and values), the uninstaller is
+// written beside it (the built retrax.exe with a payload appended), and
+// the run is started with a Process (process.h), whose windows the test
+// answers (dialogs.h). RunProgram is the short form for runs that need no
+// answers.
+//
+// Include this header only; it brings in the others.
 #pragma once
 #include <windows.h>
 #include <stdint.h>
@@ -15,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include "harness/process.h"
 #include "payload/writer.h"
 
 namespace harness {
@@ -31,17 +38,28 @@ const Bytes& RetraxProgram();
 
 // For failure messages: ASCII kept, everything else as '?'.
 std::string Narrow(const std::wstring& text);
+// Payload strings and Windows strings: both UTF-16 here.
+std::u16string U16(const std::wstring& text);
+std::wstring Wide(const std::u16string& text);
 
 bool ReadWholeFile(const std::wstring& path, Bytes* out);
 bool WriteWholeFile(const std::wstring& path, const Bytes& data);
+// True for files and folders alike.
 bool FileExists(const std::wstring& path);
 
 // Every sandbox lives below this folder; RemoveTree refuses anything else.
 extern const wchar_t kSandboxRoot[];  // L"C:\\retrax-tests"
+// Every test's registry keys live below this key of each root and view.
+extern const wchar_t kRegistryRoot[];  // L"Software\\RetraxTests"
 
 // Deletes a folder tree below kSandboxRoot, read-only files included.
 // Links are removed, never followed. True when nothing is left.
 bool RemoveTree(const std::wstring& path);
+
+// Registry views for a 32-bit test on a 64-bit prefix: Default is what a
+// 32-bit program gets without asking (the 32-bit view: HKLM\Software lands
+// in Wow6432Node); View32 and View64 ask for one explicitly.
+enum RegistryView : REGSAM { kDefaultView = 0, kView32 = KEY_WOW64_32KEY, kView64 = KEY_WOW64_64KEY };
 
 class Sandbox {
  public:
@@ -55,6 +73,8 @@ class Sandbox {
   bool ok() const { return ok_; }
   // Full path, no trailing backslash.
   const std::wstring& root() const { return root_; }
+  // <suite>.<test>-<pid>: the last part of root() and of RegistryKey().
+  const std::wstring& name() const { return name_; }
   // root\relative.
   std::wstring Path(const std::wstring& relative) const;
 
@@ -62,13 +82,43 @@ class Sandbox {
   bool MakeFolder(const std::wstring& relative) const;
   // Creates parents as needed and replaces an existing file.
   bool WriteFile(const std::wstring& relative, const Bytes& data) const;
+  // WriteFile with content, then the attributes (FILE_ATTRIBUTE_READONLY,
+  // _HIDDEN, ...; 0 leaves the file normal).
+  bool InstallFile(const std::wstring& relative, DWORD attributes = 0, const std::string& content = "installed")
+      const;
+  // A shortcut as the removal sees it: a small file named *.lnk (it is
+  // deleted as a file, never resolved).
+  bool InstallShortcut(const std::wstring& relative) const;
   bool Exists(const std::wstring& relative) const;
+  // INVALID_FILE_ATTRIBUTES when missing.
+  DWORD Attributes(const std::wstring& relative) const;
 
   // Writes retrax.exe with payload attached (pack::AttachPayload) and
   // returns the file's full path, or an empty string on failure.
   std::wstring WriteUninstaller(const std::wstring& relative, const Bytes& payload) const;
+  std::wstring WriteUninstaller(const std::wstring& relative, const pack::Payload& payload) const;
+
+  // The test's own key, Software\RetraxTests\<name>[\relative], as it
+  // stands in a payload's registry entry (without the root). The same key
+  // of HKCU and of HKLM in both views is removed when the test ends.
+  std::wstring RegistryKey(const std::wstring& relative = L"") const;
+  bool MakeRegistryKey(HKEY root, RegistryView view, const std::wstring& relative) const;
+  // Creates the key as needed; a REG_SZ value ("" names the default value).
+  bool SetRegistryValue(HKEY root, RegistryView view, const std::wstring& relative, const std::wstring& name,
+                        const std::wstring& value) const;
+  bool RegistryKeyExists(HKEY root, RegistryView view, const std::wstring& relative) const;
+  bool RegistryValueExists(HKEY root, RegistryView view, const std::wstring& relative,
+                           const std::wstring& name) const;
+
+  // Environment for a program run in this test: TMP and TEMP point to the
+  // sandbox's "temp" folder (made here), so that what the program leaves in
+  // its temporary folder is seen by the test and goes with the sandbox.
+  void PrepareProcess(Process* process) const;
 
  private:
+  void RemoveRegistryKeys() const;
+
+  std::wstring name_;
   std::wstring root_;
   bool ok_ = false;
 };
@@ -80,21 +130,6 @@ class ScenarioTest : public ::testing::Test {
   void SetUp() override { ASSERT_TRUE(sandbox.ok()) << "cannot make " << Narrow(sandbox.root()); }
   Sandbox sandbox;
 };
-
-// A dialog or message box the program showed while RunProgram waited.
-struct ShownDialog {
-  std::wstring caption;
-  std::wstring text;  // a message box's text (its static control 0xFFFF)
-};
-
-struct RunResult {
-  bool started = false;   // CreateProcessW succeeded
-  bool timedOut = false;  // killed at the time limit
-  DWORD exitCode = 0;     // as GetExitCodeProcess reports it: -1 is 0xFFFFFFFF
-  std::vector<ShownDialog> dialogs;  // recorded only with dismissDialogs
-};
-
-enum : DWORD { kDefaultRunTimeoutMs = 30000 };
 
 struct RunOptions {
   DWORD timeoutMs = kDefaultRunTimeoutMs;
@@ -111,9 +146,7 @@ struct RunOptions {
 RunResult RunProgram(const std::wstring& program, const std::wstring& arguments,
                      const RunOptions& options = RunOptions());
 
-// EXPECT_TRUE(ExitedWith(run, 0)): the program started, ended within its
-// time limit and returned that code; the failure message shows the run.
-::testing::AssertionResult ExitedWith(const RunResult& result, DWORD expected);
-void PrintTo(const RunResult& result, std::ostream* out);
-
 }  // namespace harness
+
+#include "harness/dialogs.h"
+#include "harness/sample_app.h"

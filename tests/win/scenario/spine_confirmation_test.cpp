@@ -1,0 +1,121 @@
+// The question before anything is done: what the user sees, and what
+// declining it leaves behind (everything, the uninstaller included).
+#include <string>
+#include <vector>
+
+#include "harness/harness.h"
+
+using harness::Dialog;
+using harness::ExitedWith;
+using harness::Process;
+using harness::SampleApp;
+using harness::WaitForDialog;
+
+namespace {
+
+const std::vector<std::wstring> kNothing;
+
+class Confirmation : public harness::ScenarioTest {
+ protected:
+  // Starts the sample application's uninstaller without switches and
+  // returns its first box, which must be the confirmation.
+  Dialog StartAndConfirmation(const SampleApp& app, Process* process) {
+    const std::wstring program = app.WriteUninstaller();
+    EXPECT_FALSE(program.empty());
+    sandbox.PrepareProcess(process);
+    EXPECT_TRUE(process->Start(program));
+    return WaitForDialog(*process);
+  }
+};
+
+TEST_F(Confirmation, AsksWithTheTitleAndQuestionOfThePayloadOverOkAndCancel) {
+  SampleApp app(sandbox);
+  ASSERT_TRUE(app.ok());
+  Process process;
+  const Dialog box = StartAndConfirmation(app, &process);
+  ASSERT_TRUE(box) << "no confirmation";
+
+  EXPECT_EQ(box.Caption(), L"Sample App Uninstall");
+  EXPECT_EQ(box.Text(), L"Do you want to remove Sample App and all of its components from this computer?");
+  ASSERT_EQ(box.Buttons().size(), 2u);
+  EXPECT_EQ(box.Buttons()[0].id, IDOK);
+  EXPECT_EQ(box.Buttons()[1].id, IDCANCEL);
+  EXPECT_NE(box.Owner(), nullptr) << "owned by the hidden main window";
+  EXPECT_FALSE(IsWindowVisible(box.Owner()));
+  harness::SaveScreenshotForDocs(box, L"confirmation");
+
+  box.Press(IDCANCEL);
+  EXPECT_TRUE(ExitedWith(process.Finish(), 0));
+}
+
+TEST_F(Confirmation, CancelledRemovesNothingAndKeepsTheUninstaller) {
+  SampleApp app(sandbox);
+  ASSERT_TRUE(app.ok());
+  Process process;
+  const Dialog box = StartAndConfirmation(app, &process);
+  ASSERT_TRUE(box);
+  box.Press(IDCANCEL);
+
+  EXPECT_TRUE(ExitedWith(process.Finish(), 0));
+  EXPECT_EQ(app.Removed(), kNothing);
+  EXPECT_TRUE(harness::FileExists(app.uninstaller()));
+  EXPECT_TRUE(process.WaitForDescendants(0)) << "a cancelled run starts nothing, no removal copy either";
+}
+
+TEST_F(Confirmation, EscapeIsACancel) {
+  SampleApp app(sandbox);
+  ASSERT_TRUE(app.ok());
+  Process process;
+  const Dialog box = StartAndConfirmation(app, &process);
+  ASSERT_TRUE(box);
+  box.PressEsc();
+
+  EXPECT_TRUE(ExitedWith(process.Finish(), 0));
+  EXPECT_EQ(app.Removed(), kNothing);
+  EXPECT_TRUE(harness::FileExists(app.uninstaller()));
+}
+
+TEST_F(Confirmation, ClosedWithTheCloseBoxIsACancel) {
+  SampleApp app(sandbox);
+  ASSERT_TRUE(app.ok());
+  Process process;
+  const Dialog box = StartAndConfirmation(app, &process);
+  ASSERT_TRUE(box);
+  box.CloseWithCloseBox();
+
+  EXPECT_TRUE(ExitedWith(process.Finish(), 0));
+  EXPECT_EQ(app.Removed(), kNothing);
+  EXPECT_TRUE(harness::FileExists(app.uninstaller()));
+}
+
+TEST_F(Confirmation, AnEmptyQuestionIsStillAsked) {
+  SampleApp app(sandbox);
+  ASSERT_TRUE(app.ok());
+  app.payload.messages[MSG_CONFIRM] = u"";
+  Process process;
+  const Dialog box = StartAndConfirmation(app, &process);
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box.Text(), L"");
+  EXPECT_TRUE(box.HasButton(IDOK));
+  EXPECT_TRUE(box.HasButton(IDCANCEL));
+  box.Press(IDCANCEL);
+  EXPECT_TRUE(ExitedWith(process.Finish(), 0));
+  EXPECT_EQ(app.Removed(), kNothing);
+}
+
+TEST_F(Confirmation, WithoutAnyMessagesTheBoxIsEmptyButAsks) {
+  SampleApp app(sandbox);
+  ASSERT_TRUE(app.ok());
+  app.payload.messages.clear();
+  Process process;
+  const Dialog box = StartAndConfirmation(app, &process);
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box.Caption(), L"");
+  EXPECT_EQ(box.Text(), L"");
+  EXPECT_TRUE(box.HasButton(IDOK));
+  EXPECT_TRUE(box.HasButton(IDCANCEL));
+  box.Press(IDCANCEL);
+  EXPECT_TRUE(ExitedWith(process.Finish(), 0));
+}
+
+}  // namespace
