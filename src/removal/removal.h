@@ -1,6 +1,8 @@
 // The removal phases, run by the uninstall sequence in this order, each over
 // its whole list, none stopping on a failure.
 #pragma once
+#include <windows.h>
+#include <stdint.h>
 
 struct FileEntry;
 
@@ -40,3 +42,23 @@ void RemoveShortcutFiles();
 void RemoveShortcutFolders();
 void PruneInstallFolders();
 void RemoveRegistryEntries();
+
+// Hands (100 x done) / progressTotal to SetProgress; nothing while there is
+// no progress window (progressTotal 0). Every phase's bar update.
+void ShowPhaseProgress(uint32_t done);
+
+// True for a junction or a symbolic link (a reparse point). No phase enters
+// one or removes one: what it leads to may be anybody's, anywhere, and a
+// removal through it would reach folders no entry names.
+bool IsReparsePoint(const wchar_t* path);
+
+// Works on the working folder W: removes the files matching the pattern in
+// W and in every subfolder, then each folder left empty, W included; a
+// protected subfolder, a link and a name the platform would read as another
+// folder are left with all they hold. Always returns with the working
+// folder one level up, at W's parent.
+void DeleteTreeHere(const wchar_t* pattern);
+
+// Steps up to the parent of the working folder and removes the folder it
+// left, when it is empty and not protected.
+void RemoveWorkingFolder();
