@@ -62,3 +62,19 @@ void DeleteTreeHere(const wchar_t* pattern);
 // Steps up to the parent of the working folder and removes the folder it
 // left, when it is empty and not protected.
 void RemoveWorkingFolder();
+
+// RegDeleteKeyExW, which Windows XP 64-bit and later export; the only way
+// to delete a key of the other registry view.
+typedef LONG(WINAPI* RegDeleteKeyExFunction)(HKEY parent, LPCWSTR subkey, REGSAM view, DWORD reserved);
+
+// Deletes the key and all its subkeys, in the 64-bit view when asked.
+// Win32 error code, 0 on success. NT family only (the 9x RegDeleteKey
+// deletes whole trees itself).
+LONG DeleteKeyTree(HKEY root, const wchar_t* path, bool want64);
+
+// Deletes the subkeys of parent\subkey depth first, then the key itself, with
+// deleteEx when given (extra is its view bits, added to every open), with
+// RegDeleteKeyW otherwise. The first failure stops the whole tree and is
+// returned; what was deleted before it stays deleted. ERROR_BADKEY for a
+// null or empty subkey, which would name parent itself.
+LONG DeleteKeyRecursive(HKEY parent, const wchar_t* subkey, REGSAM extra, RegDeleteKeyExFunction deleteEx);
