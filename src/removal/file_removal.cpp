@@ -1,10 +1,126 @@
-// File removal phase.
+// File removal phase: each listed file, last first, through the extension's
+// veto, the in-use test, the shared-library count, font and component
+// deregistration and the read-only question; and the in-use check the
+// uninstall sequence makes before anything is removed.
 #include <windows.h>
 
 #include "driver/run_state.h"
 #include "paths/folder_macros.h"
 #include "paths/path_ops.h"
+#include "payload/extension_host.h"
+#include "payload/file_io.h"
+#include "payload/memory.h"
+#include "platform/system_calls.h"
 #include "removal/removal.h"
+#include "resources/resource.h"
+#include "ui/messages.h"
+#include "ui/ui.h"
+
+int answerForAll = -1;
+
+namespace {
+
+const wchar_t kSharedLibrariesKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+
+// Message 10 about path: true unless the user answers anything but Yes. An
+// empty message, or no memory to format it, asks nothing and counts as Yes.
+bool ConfirmSharedRemoval(const wchar_t* path) {
+  wchar_t* text = nullptr;
+  if (!MemAllocZeroed(MESSAGE_BUFFER_UNITS * sizeof(wchar_t), &text)) return true;
+  FormatMessageText(text, MSG_SHARED_LIBRARY, path);
+  const bool yes = text[0] == 0 || ShowMessageBox(text, MB_YESNO | MB_ICONQUESTION) == IDYES;
+  MemRelease(&text);
+  return yes;
+}
+
+// Counts one user of a shared library off its SharedDLLs value. True when the
+// file may go: it is not in use, no other user is counted, and the user
+// agreed. The value goes with the file.
+bool ReleaseSharedLibrary(const wchar_t* path, bool inUse) {
+  bool proceed = !inUse;
+  HKEY key = nullptr;
+  if (sys.RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSharedLibrariesKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+    key = nullptr;
+  DWORD count = 1, type = 0, size = sizeof count;
+  if (key != nullptr && sys.RegQueryValueExW(key, path, nullptr, &type, (BYTE*)&count, &size) == ERROR_SUCCESS) {
+    if (count > 0 && --count != 0) proceed = false;
+    // A file in use whose last user this was keeps its count, so that it is
+    // still counted when it is finally let go.
+    if (!inUse || count != 0) sys.RegSetValueExW(key, path, 0, type, (const BYTE*)&count, size);
+  }
+  if (proceed) proceed = ConfirmSharedRemoval(path);
+  if (proceed && key != nullptr) sys.RegDeleteValueW(key, path);
+  if (key != nullptr) RegCloseKey(key);
+  return proceed;
+}
+
+FileStatus ClearAndRemove(const wchar_t* path) {
+  ChangeReadOnly(path, true);
+  return RemoveFile(path);
+}
+
+// Deletes the file in workPath. A read-only file is asked about, unless it
+// is a font or a component (the installer registered those, so they go
+// with their registration) or an earlier answer held for all.
+void DeleteEntryFile(uint8_t flags) {
+  const wchar_t* path = run.workPath;
+  FileStatus status = RemoveFile(path);
+  while (status == AccessDenied && TestReadOnly(path) == 1) {
+    if ((flags & (FileFont | FileComponent)) != 0 || answerForAll == 1) {
+      ClearAndRemove(path);
+      return;
+    }
+    if (answerForAll != -1) return;
+    switch (AskReadOnlyQuestion(path)) {
+      case IDYES:
+        // A file that is still read-only afterwards is asked about again.
+        status = ClearAndRemove(path);
+        break;
+      case IDC_YES_ALL:
+        answerForAll = 1;
+        ClearAndRemove(path);
+        return;
+      case IDC_NO_ALL:
+        answerForAll = 0;
+        return;
+      default:  // No, Esc, the close box, a dialog that could not be shown
+        return;
+    }
+  }
+}
+
+// True when the first `capacity` units of path hold a terminated absolute
+// path. The extension library may leave anything in the buffer.
+bool IsUsablePath(const wchar_t* path, size_t capacity) {
+  for (size_t i = 0; i < capacity; ++i) {
+    if (path[i] == 0) return IsAbsolutePath(path);
+  }
+  return false;
+}
+
+void RemoveEntry(const FileEntry* entry) {
+  if (!BuildEntryPath(entry)) return;
+  wchar_t* path = run.workPath;
+  if (entry->name[0] == 0) {
+    if (!IsProtectedFolder(path)) RemoveFolder(path);
+    return;
+  }
+  ExtensionFileInfo info = {path, RX_MAX_PATH};
+  if (CallExtension(EXT_FILE, &info, 1) == 0) return;
+  if (!IsUsablePath(path, RX_MAX_PATH)) {
+    path[0] = 0;
+    return;
+  }
+  const bool inUse = IsFileInUse(path);
+  bool proceed = !inUse;
+  if (entry->flags & FileShared) proceed = ReleaseSharedLibrary(path, inUse);
+  if (!proceed) return;
+  if (entry->flags & FileFont) RemoveFontFile(path);
+  if (entry->flags & FileComponent) UnregisterComponent();
+  DeleteEntryFile(entry->flags);
+}
+
+}  // namespace
 
 bool BuildEntryPath(const FileEntry* entry) {
   RxChar* path = run.workPath;
@@ -22,6 +138,68 @@ bool BuildEntryPath(const FileEntry* entry) {
   return false;
 }
 
-bool AnyProgramRunning() { return false; }
+int TestReadOnly(const wchar_t* path) {
+  if (path == nullptr) return BadArgument;
+  const DWORD attributes = sys.GetFileAttributesW(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return MapLastError();
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return 0;
+  return (attributes & FILE_ATTRIBUTE_READONLY) ? 1 : 0;
+}
 
-void RemoveFiles() {}
+FileStatus ChangeReadOnly(const wchar_t* path, bool clear) {
+  if (path == nullptr) return BadArgument;
+  DWORD attributes = sys.GetFileAttributesW(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return MapLastError();
+  attributes = clear ? attributes & ~FILE_ATTRIBUTE_READONLY : attributes | FILE_ATTRIBUTE_READONLY;
+  // No bit at all is not a valid request; "normal" is what it means.
+  if (attributes == 0) attributes = FILE_ATTRIBUTE_NORMAL;
+  return sys.SetFileAttributesW(path, attributes) ? Ok : MapLastError();
+}
+
+bool IsFileInUse(const wchar_t* path) {
+  const int readOnly = TestReadOnly(path);
+  // Missing, or its attributes unreadable for another reason: nothing holds it.
+  if (readOnly != 0 && readOnly != 1) return false;
+  // An exclusive open for writing is refused on a read-only file whether or
+  // not it is in use, so the attribute is lifted for the test and put back.
+  if (readOnly == 1) {
+    ChangeReadOnly(path, true);
+    if (TestReadOnly(path) == 1) return true;
+  }
+  HANDLE file = OpenExistingFile(path, GENERIC_READ | GENERIC_WRITE);
+  const bool inUse = file == INVALID_HANDLE_VALUE;
+  if (!inUse) CloseFileHandle(file);
+  if (readOnly == 1) ChangeReadOnly(path, false);
+  return inUse;
+}
+
+bool AnyProgramRunning() {
+  for (uint32_t i = 0; i < uninstallData.files.count; ++i) {
+    const FileEntry* entry = uninstallData.files.items[i];
+    if (entry->name[0] == 0 || !(entry->flags & FileCheckInUse)) continue;
+    if (BuildEntryPath(entry) && IsFileInUse(run.workPath)) return true;
+  }
+  return false;
+}
+
+int AskReadOnlyQuestion(const wchar_t* path) {
+  wchar_t* text = nullptr;
+  if (!MemAllocZeroed(MESSAGE_BUFFER_UNITS * sizeof(wchar_t), &text)) return IDNO;
+  FormatMessageText(text, MSG_READ_ONLY, path);
+  // Without a question to show, the installer meant read-only files to go.
+  int answer = IDC_YES_ALL;
+  if (text[0] != 0) {
+    const INT_PTR result = ShowQuestionDialog(text);
+    answer = result == -1 ? IDNO : (int)result;
+  }
+  MemRelease(&text);
+  return answer;
+}
+
+void RemoveFiles() {
+  const uint32_t count = uninstallData.files.count;
+  for (uint32_t done = 0; done < count; ++done) {
+    RemoveEntry(uninstallData.files.items[count - 1 - done]);
+    ShowPhaseProgress(done);
+  }
+}

@@ -1,6 +1,7 @@
 // The removal phases, run by the uninstall sequence in this order, each over
 // its whole list, none stopping on a failure.
 #pragma once
+#include <stddef.h>
 #include <windows.h>
 #include <stdint.h>
 
@@ -33,8 +34,41 @@ FileStatus RemoveFile(const wchar_t* path);
 // system folder.
 bool BuildEntryPath(const FileEntry* entry);
 
+// 1 for a read-only file; 0 for any other file and for a folder; a
+// FileStatus when the attributes cannot be read. Callers compare with 1
+// only, so attributes refused with AccessDenied count as read-only.
+int TestReadOnly(const wchar_t* path);
+
+// Clears or sets the read-only attribute, keeping every other one.
+FileStatus ChangeReadOnly(const wchar_t* path, bool clear);
+
+// True when an exclusive open is refused: another program holds the file.
+// A read-only attribute is lifted for the test and put back. A missing file
+// is not in use.
+bool IsFileInUse(const wchar_t* path);
+
 // True while a file flagged FileCheckInUse is held open by another program.
 bool AnyProgramRunning();
+
+// Dialog 109 with message 9 about path. IDYES, IDC_YES_ALL, IDNO,
+// IDC_NO_ALL, or IDCANCEL for Esc and the close box; IDNO when the dialog
+// cannot be shown; IDC_YES_ALL, with nothing shown, when message 9 is empty.
+int AskReadOnlyQuestion(const wchar_t* path);
+
+// The answer Yes to all (1) or No to all (0) to the read-only question,
+// given once for the rest of the run; -1 until then.
+extern int answerForAll;
+
+// Font files. The full name from the font's 'name' table (the last
+// Macintosh full-name record) into name, which holds capacity units; empty
+// when there is none, the file is cut short, or the name does not fit.
+void ReadFontFaceName(const wchar_t* path, wchar_t* name, size_t capacity);
+// Takes the font out of the system's font table and deletes its
+// registration value, if that value names this file.
+void RemoveFontFile(const wchar_t* path);
+
+// Makes the component library in workPath remove its own registration.
+void UnregisterComponent();
 
 void RemoveFiles();
 void RemoveFolderTrees();

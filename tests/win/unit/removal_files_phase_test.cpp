@@ -1,9 +1,12 @@
 // Where each file entry's path comes from: the install folder for "."
-// folders, the folder as written otherwise, and never a relative or cut path.
+// folders, the folder as written otherwise, and never a relative or cut
+// path; and the progress the file phase reports.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <string>
+#include <vector>
 
 #include "driver_test_support.h"
 #include "removal/removal.h"
@@ -61,6 +64,31 @@ TEST_F(EntryPath, PathsLongerThanTheBufferAreRefusedNotCut) {
   // The install folder and a long sub-path.
   const std::wstring sub = L".\\" + std::wstring(240, L's');
   EXPECT_EQ(Build(sub.c_str(), L"a.dll"), L"(refused)");
+}
+
+std::vector<WPARAM> positions;
+WNDPROC barProc = nullptr;
+LRESULT CALLBACK RecordingBar(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == PBM_SETPOS) positions.push_back(wp);
+  return CallWindowProcW(barProc, w, m, wp, lp);
+}
+
+// Each entry reports the entries done before it; the files phase covers
+// the first part of a span shared with the later phases.
+TEST_F(EntryPath, ProgressCountsTheEntriesBeforeEach) {
+  pack::Payload payload;
+  payload.files = {{u".", u"absent1", 0}, {u".", u"absent2", 0}, {u".", u"absent3", 0}};
+  Load(payload);
+  ASSERT_TRUE(RegisterMainWindowClass() && CreateMainWindow());
+  run.progressBar = CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD, 0, 0, 100, 10, run.mainWindow, nullptr,
+                                    nullptr, nullptr);
+  barProc = (WNDPROC)SetWindowLongPtrW(run.progressBar, GWLP_WNDPROC, (LONG_PTR)RecordingBar);
+  positions.clear();
+  run.lastProgress = 100;  // so that a first 0 shows
+  run.progressTotal = 10;
+  RemoveFiles();
+  EXPECT_EQ(positions, (std::vector<WPARAM>{0, 10, 20}));
+  EXPECT_STREQ(run.workPath, L"C:\\Program Files\\App\\absent1") << "the last path built, the first entry's";
 }
 
 }  // namespace

@@ -1,0 +1,129 @@
+// Component unregistration in this process: through regsvr32 as an NT 6
+// system does it, in-process otherwise or when the child cannot be started,
+// and a component that faults inside DllUnregisterServer.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "driver_test_support.h"
+#include "harness/harness.h"
+#include "platform/system_calls.h"
+#include "removal/removal.h"
+
+namespace {
+
+// What the fake CreateProcessW was given, and what it does with it.
+enum class Child { Start, Fail, ExitWith259 };
+Child childMode = Child::Start;
+std::wstring childProgram, childCommand;
+
+BOOL WINAPI FakeCreateProcess(LPCWSTR program, LPWSTR command, LPSECURITY_ATTRIBUTES a, LPSECURITY_ATTRIBUTES b,
+                              BOOL inherit, DWORD flags, LPVOID environment, LPCWSTR folder, LPSTARTUPINFOW startup,
+                              LPPROCESS_INFORMATION info) {
+  childProgram = program != nullptr ? program : L"(none)";
+  childCommand = command;
+  if (childMode == Child::Fail) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return FALSE;
+  }
+  wchar_t shell[MAX_PATH + 16], line[] = L"cmd /c exit 259";
+  GetSystemDirectoryW(shell, MAX_PATH);
+  wcscat(shell, L"\\cmd.exe");
+  if (childMode == Child::ExitWith259) program = shell, command = line;
+  return CreateProcessW(program, command, a, b, inherit, flags, environment, folder, startup, info);
+}
+
+EXCEPTION_REGISTRATION_RECORD* ChainHead() {
+  EXCEPTION_REGISTRATION_RECORD* head;
+  asm volatile("movl %%fs:0, %0" : "=r"(head));
+  return head;
+}
+
+class Components : public RunTest {
+ protected:
+  void SetUp() override {
+    RunTest::SetUp();
+    saved_ = sys;
+    sys.CreateProcessW = FakeCreateProcess;
+    childMode = Child::Start;
+    childProgram.clear();
+  }
+  void TearDown() override {
+    sys = saved_;
+    RunTest::TearDown();
+  }
+  // Installs the embedded component as lib\<name> and puts its path in
+  // workPath, as the file phase does.
+  std::wstring Install(const wchar_t* resource, const std::wstring& name) {
+    harness::Bytes dll;
+    EXPECT_TRUE(harness::LoadEmbeddedFile(resource, &dll));
+    EXPECT_TRUE(sandbox.WriteFile(L"lib\\" + name, dll));
+    wcscpy(run.workPath, sandbox.Path(L"lib\\" + name).c_str());
+    return run.workPath;
+  }
+  // The component's log: one "<program>|<current folder>" line per call.
+  std::string Log(const std::wstring& component) {
+    harness::Bytes log;
+    harness::ReadWholeFile(component + L".log", &log);
+    return std::string(log.begin(), log.end());
+  }
+  std::string Line(const char* program, const std::wstring& folder) {
+    return std::string(program) + "|" + harness::Narrow(folder) + "\n";
+  }
+  harness::Sandbox sandbox;
+  SystemCallTable saved_;
+};
+
+TEST_F(Components, OnNt6RegsvrUnregistersByItsFullPath) {
+  run.isNT6 = true;
+  const std::wstring component = Install(L"RETRAX_TEST_COMPONENT_DLL", L"component.dll");
+  UnregisterComponent();
+  wchar_t system[MAX_PATH];
+  GetSystemDirectoryW(system, MAX_PATH);
+  EXPECT_EQ(childProgram, std::wstring(system) + L"\\regsvr32.exe");
+  EXPECT_EQ(childCommand, L"regsvr32 /u /s \"" + component + L"\"");
+  EXPECT_EQ(Log(component).substr(0, 13), "regsvr32.exe|");
+  EXPECT_STREQ(run.workPath, component.c_str());
+}
+
+// The wait is for the child's end, not for an exit code other than 259.
+TEST_F(Components, ChildThatExitsWith259EndsTheWait) {
+  run.isNT6 = true;
+  childMode = Child::ExitWith259;
+  Install(L"RETRAX_TEST_COMPONENT_DLL", L"component.dll");
+  const DWORD start = GetTickCount();
+  UnregisterComponent();
+  EXPECT_LT(GetTickCount() - start, 20000u);
+}
+
+TEST_F(Components, InProcessFromItsOwnFolderRestoringErrorModeAndFolder) {
+  const std::wstring component = Install(L"RETRAX_TEST_COMPONENT_DLL", L"component.dll");
+  for (bool nt6 : {false, true}) {
+    run.isNT6 = nt6;
+    childMode = Child::Fail;  // on NT 6: regsvr32 cannot be started
+    SetCurrentDirectoryW(sandbox.root().c_str());
+    const UINT mode = SetErrorMode(0);
+    UnregisterComponent();
+    EXPECT_EQ(SetErrorMode(mode), 0u);
+    wchar_t folder[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, folder);
+    EXPECT_EQ(folder, sandbox.root());
+  }
+  const std::string line = Line("retrax_win_unit.exe", sandbox.Path(L"lib"));
+  EXPECT_EQ(Log(component), line + line);
+}
+
+// Three faults in a row, each contained, and the thread's exception chain
+// as it was: a fault after the guard must reach the handlers it had.
+TEST_F(Components, FaultInsideTheComponentIsContained) {
+  const std::wstring component = Install(L"RETRAX_TEST_COMPONENT_CRASH_DLL", L"crash.dll");
+  EXCEPTION_REGISTRATION_RECORD* const head = ChainHead();
+  for (int i = 0; i < 3; ++i) UnregisterComponent();
+  EXPECT_EQ(ChainHead(), head);
+  const std::string line = Line("retrax_win_unit.exe", sandbox.Path(L"lib"));
+  EXPECT_EQ(Log(component), line + line + line);
+  EXPECT_EQ(GetModuleHandleW(L"crash.dll"), nullptr) << "the library is freed after the fault";
+}
+
+}  // namespace
