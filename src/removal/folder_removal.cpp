@@ -72,7 +72,8 @@ bool HasDotsName(const RxChar* path) {
 
 // The path of a folder-tree text in path (260 units). A text with "#" that
 // expands to an absolute path is that path; any other text is taken from
-// installDir. False when the result does not fit.
+// installDir. False when the result does not fit, or is not absolute (it
+// would be taken from whatever the working folder is).
 bool BuildTreePath(RxChar* path, const RxChar* text) {
   for (const RxChar* p = text; *p != 0; ++p) {
     if (*p != '#') continue;
@@ -80,7 +81,8 @@ bool BuildTreePath(RxChar* path, const RxChar* text) {
     if (IsAbsolutePath(path)) return true;
     break;
   }
-  return CopyText(path, RX_MAX_PATH, run.installDir) && AddBackslash(path) && AppendText(path, RX_MAX_PATH, text);
+  return CopyText(path, RX_MAX_PATH, run.installDir) && AddBackslash(path) &&
+         AppendText(path, RX_MAX_PATH, text) && IsAbsolutePath(path);
 }
 
 // home: installDir without its trailing backslash.
