@@ -1,5 +1,6 @@
-// The shortcut and pruning phases in this process: which folders each entry
-// tries, in what order, and what each phase hands to the bar.
+// The shortcut and pruning phases in this process: what each phase hands
+// to the bar, and which folders pruning tries, in what order (the climbing
+// itself is shown end to end in scenario/folders_*).
 #include "removal_folders_test_support.h"
 
 namespace {
@@ -49,51 +50,6 @@ TEST_F(FolderPhases, EachPhaseMovesTheBarOverItsOwnSpan) {
   RemoveShortcutFolders();
   PruneInstallFolders();
   EXPECT_TRUE(BarValues().empty()) << "no progress window, nothing sent";
-}
-
-TEST_F(FolderPhases, ShortcutFoldersClimbInStepAndStopAtTheFirstProtectedFolderOfEither) {
-  ASSERT_TRUE(sandbox.MakeFolder(L"a\\b\\c"));
-  ASSERT_TRUE(sandbox.MakeFolder(L"p\\q\\r"));
-  ASSERT_TRUE(sandbox.MakeFolder(L"temp\\t1\\t2"));
-  ASSERT_TRUE(sandbox.WriteFile(L"a\\b\\c\\App.lnk", {'l'}));
-  // The temporary folder is a protected one.
-  wchar_t savedTmp[MAX_PATH] = L"";
-  const DWORD tmpLength = GetEnvironmentVariableW(L"TMP", savedTmp, MAX_PATH);
-  const bool hadTmp = tmpLength > 0 && tmpLength < MAX_PATH;
-  SetEnvironmentVariableW(L"TMP", sandbox.Path(L"temp").c_str());
-  ResetProtectedFolders();
-  pack::Payload payload;
-  payload.shortcuts = {
-      {0, At(L"a\\b\\c"), u"", u"App.lnk"},
-      {255, At(L"p\\q\\r"), At(L"temp\\t1\\t2"), u""},
-      {0, u"relative\\folder", u"", u"App.lnk"},
-  };
-  Load(payload);
-  RemoveShortcutFiles();
-  RemoveShortcutFolders();
-  SetEnvironmentVariableW(L"TMP", hadTmp ? savedTmp : nullptr);
-
-  EXPECT_FALSE(sandbox.Exists(L"a\\b\\c"));
-  EXPECT_TRUE(sandbox.Exists(L"a\\b")) << "levels 0: the folder alone";
-  EXPECT_TRUE(sandbox.Exists(L"p")) << "temp is protected, so p is not tried";
-  EXPECT_TRUE(sandbox.Exists(L"temp"));
-  const std::vector<std::wstring> expected = {
-      sandbox.Path(L"a\\b\\c"),
-      sandbox.Path(L"p\\q\\r"), sandbox.Path(L"temp\\t1\\t2"),
-      sandbox.Path(L"p\\q"), sandbox.Path(L"temp\\t1"),
-  };
-  EXPECT_EQ(tried, expected) << "a relative folder is never tried";
-}
-
-TEST_F(FolderPhases, AShortcutFolderThatIsTheWorkingFolderGoesAfterAStepUp) {
-  ASSERT_TRUE(sandbox.MakeFolder(L"menu\\App"));
-  pack::Payload payload;
-  payload.shortcuts = {{1, At(L"menu\\App"), u"", u""}};
-  Load(payload);
-  ASSERT_TRUE(SetCurrentDirectoryW(sandbox.Path(L"menu\\App").c_str()));
-  RemoveShortcutFolders();
-  EXPECT_FALSE(sandbox.Exists(L"menu")) << "the parent, the working folder by then, goes the same way";
-  EXPECT_EQ(CurrentFolder(), sandbox.root());
 }
 
 TEST_F(FolderPhases, PruningClimbsFromEachEntryAndPassesOverWhatItHasJustRemoved) {

@@ -85,24 +85,6 @@ TEST_F(RegistryPhase, TopLevelKeysAreNeverReachedWhateverTheirSpelling) {
   EXPECT_EQ(calls, expected);
 }
 
-// On the 9x family RegDeleteKey removes a key with its subkeys; the NT
-// RegDeleteKey that Wine runs underneath refuses a key with subkeys, which
-// shows which branch ran.
-TEST_F(RegistryPhase, TheAnsiFamilyDeletesThroughTheTableInOneCall) {
-  Make(L"Leaf");
-  Make(L"Tree\\Sub");
-  pack::Payload payload;
-  payload.registry = {{kCurrentUser, Key(L"Leaf")}, {kCurrentUser, Key(L"Tree")}};
-  Load(payload);
-  run.isNT = false;
-  RemoveRegistryEntries();
-  EXPECT_FALSE(Exists(L"Leaf"));
-  EXPECT_TRUE(Exists(L"Tree\\Sub"));
-  run.isNT = true;
-  RemoveRegistryEntries();
-  EXPECT_FALSE(Exists(L"Tree"));
-}
-
 // Wine 8 grants DELETE whatever a key's DACL says, so the refusal comes from
 // a stand-in for RegDeleteKeyExW.
 LONG WINAPI RefuseB1(HKEY parent, LPCWSTR subkey, REGSAM view, DWORD) {

@@ -1,0 +1,45 @@
+// Shared steps of the folder, registry and sentinel scenarios: an
+// application folder "App" in the sandbox with its uninstaller, run silently
+// (/S: no questions, no self-removal) the way an installer's silent
+// uninstall runs it.
+#pragma once
+#include <windows.h>
+#include <shlobj.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "harness/harness.h"
+
+namespace harness {
+
+typedef std::vector<std::pair<std::wstring, std::wstring>> Environment;
+
+class RemovalScenario : public ScenarioTest {
+ protected:
+  // Writes App\uninstall.exe with the payload and runs it with /S from
+  // folder (App when empty), with extra environment over the sandbox's.
+  RunResult RunUninstaller(const pack::Payload& payload, const Environment& environment = {},
+                           const std::wstring& folder = L"", const std::wstring& name = L"uninstall.exe") {
+    const std::wstring program = sandbox.WriteUninstaller(L"App\\" + name, payload);
+    EXPECT_FALSE(program.empty());
+    Process process;
+    sandbox.PrepareProcess(&process);
+    for (const auto& variable : environment) process.SetEnvironment(variable.first, variable.second);
+    EXPECT_TRUE(process.Start(program, L"/S", folder));
+    return process.Finish();
+  }
+  bool Install(const std::wstring& relative, DWORD attributes = 0) {
+    return sandbox.InstallFile(relative, attributes);
+  }
+  std::u16string At(const std::wstring& relative) const { return U16(sandbox.Path(relative)); }
+};
+
+// The shell's folder of a CSIDL, or "" when it has none here.
+inline std::wstring ShellFolder(int csidl) {
+  wchar_t path[MAX_PATH];
+  return SHGetFolderPathW(nullptr, csidl, nullptr, 0, path) == S_OK ? path : L"";
+}
+
+}  // namespace harness
