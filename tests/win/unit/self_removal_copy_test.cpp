@@ -1,0 +1,181 @@
+// The self-removal copy made in the test's own process, from a "program
+// file" whose program proper is the recording helper, so that the started
+// copy tells how it was started; and the restart registration on the ANSI
+// family, with WININIT.INI in the test's folder.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "driver/driver.h"
+#include "driver/launch.h"
+#include "driver/run_state.h"
+#include "harness/harness.h"
+#include "platform/system_calls.h"
+#include "recorder/recorder_log.h"
+
+namespace {
+
+using harness::Bytes;
+
+std::vector<std::wstring> PendingDeletions() {
+  std::vector<std::wstring> names;
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_QUERY_VALUE,
+                    &key) != ERROR_SUCCESS) {
+    return names;
+  }
+  std::vector<wchar_t> value(1 << 16);
+  DWORD size = static_cast<DWORD>(value.size() * sizeof(wchar_t) - 4);
+  if (RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
+                       reinterpret_cast<BYTE*>(value.data()), &size) == ERROR_SUCCESS) {
+    for (const wchar_t* p = value.data(); *p != 0; p += wcslen(p) + 1) names.push_back(p);
+  }
+  RegCloseKey(key);
+  return names;
+}
+
+bool Contains(const std::vector<std::wstring>& names, const std::wstring& path) {
+  for (const std::wstring& name : names) {
+    if (name.size() >= path.size() && _wcsicmp(name.c_str() + name.size() - path.size(), path.c_str()) == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+class SelfRemovalCopy : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(sandbox.ok());
+    ASSERT_TRUE(sandbox.MakeFolder(L"temp"));
+    ASSERT_TRUE(harness::LoadEmbeddedFile(L"RETRAX_TEST_RECORDER_EXE", &programProper));
+    Bytes file = programProper;
+    file.insert(file.end(), 3000, 0xEE);  // the payload, which the copy leaves out
+    ASSERT_TRUE(sandbox.WriteFile(L"App\\uninstall.exe", file));
+    environment.Set(L"TMP", temp);
+    environment.Set(L"TEMP", temp);
+    saved = run;
+    DetectPlatform();
+  }
+  void TearDown() override {
+    sys = savedTable;
+    run = saved;
+  }
+  bool Start(uint32_t length) { return StartDeletionCopy(program.c_str(), length); }
+
+  harness::Sandbox sandbox;
+  const std::wstring temp = sandbox.Path(L"temp");
+  const std::wstring program = sandbox.Path(L"App\\uninstall.exe");
+  Bytes programProper;
+  recorder::ScopedEnvironment environment;
+  RunState saved;
+  const SystemCallTable savedTable = sys;
+};
+
+// What the copy looked like to others at the moment it was started.
+struct AtStart {
+  bool called = false;
+  DWORD writeError = 0, deleteError = 0;
+} atStart;
+HINSTANCE WINAPI CheckLockThenStart(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters,
+                                    LPCWSTR directory, INT show) {
+  atStart.called = true;
+  HANDLE writer = CreateFileW(file, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  atStart.writeError = writer == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+  if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
+  atStart.deleteError = DeleteFileW(file) ? 0 : GetLastError();
+  return ShellExecuteW(owner, verb, file, parameters, directory, show);
+}
+
+TEST_F(SelfRemovalCopy, TheProgramProperGoesToTheNextFreeNameLockedAndStartsHiddenInDeletionMode) {
+  ASSERT_TRUE(sandbox.WriteFile(L"temp\\_uins1.exe", {'1'}));
+  ASSERT_TRUE(sandbox.WriteFile(L"temp\\_uins2.exe", {'2'}));
+  sys.ShellExecuteW = CheckLockThenStart;
+  atStart = AtStart();
+
+  EXPECT_TRUE(Start(static_cast<uint32_t>(programProper.size())));
+  const std::wstring copy = temp + L"\\_uins3.exe";
+  const std::vector<recorder::Record> records = recorder::WaitForEndedRecords(temp + L"\\recorder.log", 1);
+  ASSERT_EQ(records.size(), 1u) << "the copy ran";
+  EXPECT_EQ(records[0].program, copy);
+  EXPECT_EQ(records[0].arguments, L"/D\"" + program + L"\"");
+  EXPECT_EQ(records[0].folder, temp) << "not the uninstaller's folder, which it is to remove";
+  EXPECT_EQ(records[0].show, SW_HIDE);
+
+  EXPECT_EQ(atStart.writeError, static_cast<DWORD>(ERROR_SHARING_VIOLATION)) << "nobody may change it";
+  EXPECT_EQ(atStart.deleteError, static_cast<DWORD>(ERROR_SHARING_VIOLATION)) << "nor swap it";
+  Bytes copied;
+  ASSERT_TRUE(harness::ReadWholeFile(copy, &copied));
+  EXPECT_TRUE(copied == programProper) << "exactly the program proper: " << copied.size() << " bytes";
+  EXPECT_TRUE(Contains(PendingDeletions(), copy)) << "deleted at restart";
+  EXPECT_TRUE(harness::ReadWholeFile(temp + L"\\_uins1.exe", &copied) && copied == Bytes{'1'});
+}
+
+TEST_F(SelfRemovalCopy, ACopyThatIsNotWholeIsDeletedAndNeverStarted) {
+  sys.ShellExecuteW = CheckLockThenStart;
+  atStart = AtStart();
+  const uint32_t fileLength = static_cast<uint32_t>(programProper.size()) + 3000;
+  EXPECT_FALSE(Start(fileLength + 1)) << "the file ends before payloadOffset";
+  EXPECT_FALSE(Start(0)) << "no program proper";
+  EXPECT_FALSE(StartDeletionCopy(sandbox.Path(L"App\\missing.exe").c_str(), 1000));
+  EXPECT_FALSE(atStart.called);
+  EXPECT_FALSE(sandbox.Exists(L"temp\\_uins1.exe"));
+
+  // The whole file is a program proper as good as any: the count decides.
+  EXPECT_TRUE(Start(fileLength));
+  EXPECT_TRUE(atStart.called);
+  EXPECT_EQ(recorder::WaitForEndedRecords(temp + L"\\recorder.log", 1).size(), 1u);
+}
+
+// WININIT.INI of the test's folder, standing in for the Windows folder's.
+std::wstring windowsFolder;
+UINT WINAPI TestWindowsFolder(LPWSTR buffer, UINT size) {
+  if (windowsFolder.size() >= size) return static_cast<UINT>(windowsFolder.size() + 1);
+  wcscpy(buffer, windowsFolder.c_str());
+  return static_cast<UINT>(windowsFolder.size());
+}
+
+std::string ShortPathOf(const std::wstring& path) {
+  wchar_t shortPath[MAX_PATH];
+  const DWORD length = GetShortPathNameW(path.c_str(), shortPath, MAX_PATH);
+  return harness::Narrow(std::wstring(shortPath, length < MAX_PATH ? length : 0));
+}
+
+TEST_F(SelfRemovalCopy, OnTheAnsiFamilyEachRequestAddsANulLineAndLeavesTheRestAsItWas) {
+  // Another section first, with a key that merely ends in xyz and an xyz
+  // line whose path only begins like ours: neither may be touched.
+  ASSERT_TRUE(sandbox.WriteFile(L"Long Copy Name One.exe", {'1'}));
+  ASSERT_TRUE(sandbox.WriteFile(L"Long Copy Name Two.exe", {'2'}));
+  const std::string one = ShortPathOf(sandbox.Path(L"Long Copy Name One.exe"));
+  const std::string two = ShortPathOf(sandbox.Path(L"Long Copy Name Two.exe"));
+  ASSERT_NE(one, two);
+  ASSERT_NE(one.find('~'), std::string::npos) << one;
+  const std::string before = "[Other]\r\nabcxyz=" + one + "\r\nxyz=" + one + "X\r\n[Rename]\r\nNUL=C:\\OLD\\A.EXE\r\n" +
+                             "NUL=C:\\OLD\\B.EXE\r\n";
+  ASSERT_TRUE(sandbox.WriteFile(L"WININIT.INI", Bytes(before.begin(), before.end())));
+
+  harness::Bytes after;
+  {
+    // The ANSI family's table, as the program selects it there.
+    SelectSystemCallsForPlatform(false);
+    windowsFolder = sandbox.root();
+    sys.GetWindowsDirectoryW = TestWindowsFolder;
+    run.isNT = false;
+    EXPECT_TRUE(DeleteAtRestart(sandbox.Path(L"Long Copy Name One.exe").c_str()));
+    EXPECT_TRUE(DeleteAtRestart(sandbox.Path(L"Long Copy Name Two.exe").c_str()));
+    SelectSystemCallsForPlatform(true);
+  }
+  ASSERT_TRUE(harness::ReadWholeFile(sandbox.Path(L"WININIT.INI"), &after));
+  EXPECT_EQ(std::string(after.begin(), after.end()), before + "NUL=" + one + "\r\nNUL=" + two + "\r\n");
+
+  // A Windows folder too long for the buffer: nothing is written.
+  windowsFolder = L"C:\\" + std::wstring(300, L'w');
+  sys.GetWindowsDirectoryW = TestWindowsFolder;
+  run.isNT = false;
+  EXPECT_FALSE(DeleteAtRestart(sandbox.Path(L"Long Copy Name One.exe").c_str()));
+}
+
+}  // namespace
