@@ -28,6 +28,14 @@
  *   RXTEST_EXT_MESSAGE       "slot,index" looked up through GetMessageText
  *   RXTEST_EXT_CALLBACKS_AT  ordinal during which the two callbacks above
  *                            (and Reserved) are called; default 51
+ *   RXTEST_EXT_HOLD          "ordinal,name": the first call of that ordinal
+ *                            sets the event "name.held", then services the
+ *                            thread's windows as the program's own pump
+ *                            does until the event "name" is set (at most
+ *                            60 s); lets a test look at the windows of a
+ *                            run that is half-way through. Before it holds,
+ *                            it logs the fonts of the thread's dialogs,
+ *                            which another process cannot read
  *
  * Paths and keys compare with ASCII letters folded, as the host does.
  *
@@ -39,6 +47,9 @@
  *   "expand <length> <text>"               callback result and the buffer
  *   "message <text>"
  *   "reserved"                             Reserved returned
+ *   "font <id> <face> <height> <weight>"   at a hold, for each visible
+ *                                          dialog: id 0 the dialog's own
+ *                                          font, then each control's
  */
 #include <windows.h>
 #include <stdio.h>
@@ -136,12 +147,73 @@ static void CallCallbacks(ExtensionCallbacks* callbacks, int ordinal) {
   }
 }
 
+static BOOL IsDialogWindow(HWND window) {
+  wchar_t name[16];
+  return window != NULL && GetClassNameW(window, name, 16) && wcscmp(name, L"#32770") == 0;
+}
+
+static void LogFont(HWND window, int id) {
+  HFONT font = (HFONT)SendMessageW(window, WM_GETFONT, 0, 0);
+  LOGFONTW description;
+  wchar_t line[128];
+  if (font == NULL || GetObjectW(font, sizeof description, &description) != sizeof description) {
+    _snwprintf(line, 127, L"font %d none", id);
+  } else {
+    _snwprintf(line, 127, L"font %d %ls %ld %ld", id, description.lfFaceName, description.lfHeight,
+               description.lfWeight);
+  }
+  line[127] = 0;
+  Log(line);
+}
+
+static BOOL CALLBACK LogDialogFonts(HWND window, LPARAM unused) {
+  (void)unused;
+  if (!IsWindowVisible(window) || !IsDialogWindow(window)) return TRUE;
+  LogFont(window, 0);
+  for (HWND child = GetWindow(window, GW_CHILD); child != NULL; child = GetWindow(child, GW_HWNDNEXT))
+    LogFont(child, GetDlgCtrlID(child));
+  return TRUE;
+}
+
+/* Dialog keys (Esc, Enter) go through IsDialogMessageW of their dialog, as
+ * in the program's pump; a quit message is dropped as it drops it. */
+static void Hold(int ordinal) {
+  static BOOL held = FALSE;
+  wchar_t value[SETTING_UNITS];
+  if (held || !Setting(L"RXTEST_EXT_HOLD", value) || _wtoi(value) != ordinal) return;
+  const wchar_t* comma = wcschr(value, L',');
+  if (comma == NULL) return;
+  held = TRUE;
+  wchar_t name[SETTING_UNITS + 8];
+  _snwprintf(name, SETTING_UNITS + 7, L"%ls.held", comma + 1);
+  name[SETTING_UNITS + 7] = 0;
+  HANDLE heldEvent = CreateEventW(NULL, TRUE, FALSE, name);
+  HANDLE release = CreateEventW(NULL, TRUE, FALSE, comma + 1);
+  EnumThreadWindows(GetCurrentThreadId(), LogDialogFonts, 0);
+  if (heldEvent != NULL) SetEvent(heldEvent);
+  const DWORD start = GetTickCount();
+  while (release != NULL && GetTickCount() - start < 60000) {
+    if (MsgWaitForMultipleObjects(1, &release, FALSE, 100, QS_ALLINPUT) == WAIT_OBJECT_0) break;
+    MSG message;
+    while (PeekMessageW(&message, NULL, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) continue;
+      HWND root = message.hwnd != NULL ? GetAncestor(message.hwnd, GA_ROOT) : NULL;
+      if (IsDialogWindow(root) && IsDialogMessageW(root, &message)) continue;
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+  }
+  if (release != NULL) CloseHandle(release);
+  if (heldEvent != NULL) CloseHandle(heldEvent);
+}
+
 static int Plain(ExtensionCallbacks* callbacks, void* argument, int ordinal) {
   wchar_t line[32];
   _snwprintf(line, 31, L"%d %ls", ordinal, argument != NULL ? L"arg" : L"null");
   line[31] = 0;
   Log(line);
   CallCallbacks(callbacks, ordinal);
+  Hold(ordinal);
   return ordinal;
 }
 
@@ -190,6 +262,7 @@ int WINAPI ExtFile(ExtensionCallbacks* callbacks, FileInfo* info) {
     }
   }
   CallCallbacks(callbacks, 54);
+  Hold(54);
   return result;
 }
 
@@ -202,5 +275,6 @@ int WINAPI ExtRegistryEntry(ExtensionCallbacks* callbacks, RegistryInfo* info) {
   line[2 * SETTING_UNITS - 1] = 0;
   Log(line);
   CallCallbacks(callbacks, 55);
+  Hold(55);
   return result;
 }

@@ -98,10 +98,17 @@ int Dialog::ProgressPosition() const {
   return Ask(GetDlgItem(window_, kProgressBarId), PBM_GETPOS, 0, 0, &position) ? static_cast<int>(position) : -1;
 }
 
-bool Dialog::ControlFont(int id, LOGFONTW* font) const {
+HFONT Dialog::Font(int id) const {
   DWORD_PTR handle = 0;
-  if (!Ask(GetDlgItem(window_, id), WM_GETFONT, 0, 0, &handle) || handle == 0) return false;
-  return GetObjectW(reinterpret_cast<HFONT>(handle), sizeof(*font), font) == sizeof(*font);
+  return Ask(id == 0 ? window_ : GetDlgItem(window_, id), WM_GETFONT, 0, 0, &handle) ? reinterpret_cast<HFONT>(handle)
+                                                                                    : NULL;
+}
+
+bool Dialog::ControlFont(int id, LOGFONTW* font) const {
+  // Under Wine the handle may well name another font of this process.
+  if (RunningUnderWine()) return false;
+  const HFONT handle = Font(id);
+  return handle && GetObjectW(handle, sizeof(*font), font) == sizeof(*font);
 }
 
 void Dialog::Press(int id) const {
@@ -149,12 +156,19 @@ Dialog WaitForDialog(const Process& process, DWORD timeoutMs, const std::vector<
   }
 }
 
-::testing::AssertionResult ExpectNoWindow(const Process& process, DWORD timeoutMs) {
+::testing::AssertionResult ExpectNoWindow(const Process& process, DWORD timeoutMs, WindowKind kind) {
   if (!process.started()) return ::testing::AssertionFailure() << "the process did not start";
   const DWORD start = GetTickCount();
   for (;;) {
     const bool ended = process.Ended();
-    const std::vector<HWND> windows = VisibleWindows(process.id(), false);
+    std::vector<HWND> windows = VisibleWindows(process.id(), kind == kMessageBox);
+    if (kind == kMessageBox) {
+      std::vector<HWND> boxes;
+      for (HWND window : windows) {
+        if (GetDlgItem(window, kMessageBoxTextId)) boxes.push_back(window);
+      }
+      windows = boxes;
+    }
     if (!windows.empty()) {
       return ::testing::AssertionFailure() << "a window of class \"" << Narrow(ClassOf(windows[0]))
                                            << "\" appeared after " << process.ElapsedMs() << " ms, caption \""

@@ -71,9 +71,13 @@ class Dialog {
   // The position of the progress bar control 1009 (PBM_GETPOS); -1 when
   // there is none or it does not answer.
   int ProgressPosition() const;
-  // The font of control id as its LOGFONTW (WM_GETFONT, then GetObjectW on
-  // the handle: font handles are valid in every process of the session).
-  // False when the control has no font of its own or does not answer.
+  // The font handle of control id, or of the dialog itself for id 0
+  // (WM_GETFONT); NULL when it has none or does not answer.
+  HFONT Font(int id) const;
+  // That font as its LOGFONTW (GetObjectW on the handle). Works where font
+  // handles are valid in every process of the session, as on Windows; Wine
+  // keeps them per process, so there it is false and only the handles
+  // themselves can be compared.
   bool ControlFont(int id, LOGFONTW* font) const;
 
   void Press(int id) const;
@@ -97,12 +101,18 @@ std::vector<Dialog> OpenDialogs(const Process& process);
 Dialog WaitForDialog(const Process& process, DWORD timeoutMs = kDefaultDialogTimeoutMs,
                      const std::vector<HWND>& except = {});
 
-// Passes when the process shows no visible top-level window at all (the
-// main window is never shown) from now until it ends, waiting at most
-// timeoutMs for its end; fails with the first window's class and caption.
-// Polls every few milliseconds: a window shown for less than that can slip
-// through.
-::testing::AssertionResult ExpectNoWindow(const Process& process, DWORD timeoutMs = kDefaultRunTimeoutMs);
+// What ExpectNoWindow looks for: any visible top-level window (the main
+// window is never shown, so any is one too many), or message boxes alone
+// (dialogs with the static text control 0xFFFF), for runs in which the
+// progress dialog may come and go.
+enum WindowKind { kAnyWindow, kMessageBox };
+
+// Passes when the process shows no window of that kind from now until it
+// ends, waiting at most timeoutMs for its end; fails with the first
+// window's class, caption and text. Polls every few milliseconds: a window
+// shown for less than that can slip through.
+::testing::AssertionResult ExpectNoWindow(const Process& process, DWORD timeoutMs = kDefaultRunTimeoutMs,
+                                          WindowKind kind = kAnyWindow);
 
 // Saves what the virtual display shows inside area (the whole screen when
 // NULL) as a 24-bit BMP file. Read back from the screen with BitBlt, so

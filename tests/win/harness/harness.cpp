@@ -112,6 +112,11 @@ const Bytes& RetraxProgram() {
   return program;
 }
 
+bool RunningUnderWine() {
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
 bool ReadWholeFile(const std::wstring& path, Bytes* out) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                             OPEN_EXISTING, 0, NULL);
@@ -135,6 +140,23 @@ bool WriteWholeFile(const std::wstring& path, const Bytes& data) {
   const bool ok = data.empty() || (WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, NULL) &&
                                    written == data.size());
   return CloseHandle(file) && ok;
+}
+
+std::vector<std::string> ReadLines(const std::wstring& path) {
+  Bytes data;
+  std::vector<std::string> lines;
+  if (!ReadWholeFile(path, &data)) return lines;
+  std::string line;
+  for (uint8_t c : data) {
+    if (c == '\n') {
+      lines.push_back(line);
+      line.clear();
+    } else if (c != '\r') {
+      line += static_cast<char>(c);
+    }
+  }
+  if (!line.empty()) lines.push_back(line);
+  return lines;
 }
 
 bool FileExists(const std::wstring& path) {

@@ -42,8 +42,15 @@ std::string Narrow(const std::wstring& text);
 std::u16string U16(const std::wstring& text);
 std::wstring Wide(const std::u16string& text);
 
+// True under Wine (ntdll exports wine_get_version), for the few checks that
+// only Windows can answer.
+bool RunningUnderWine();
+
 bool ReadWholeFile(const std::wstring& path, Bytes* out);
 bool WriteWholeFile(const std::wstring& path, const Bytes& data);
+// The lines of a text file (a log of the test extension library), without
+// their line ends; empty when the file is missing.
+std::vector<std::string> ReadLines(const std::wstring& path);
 // True for files and folders alike.
 bool FileExists(const std::wstring& path);
 

@@ -31,6 +31,40 @@ pack::Payload StandardPayload() {
   return payload;
 }
 
+bool AddTestExtension(pack::Payload* payload) {
+  payload->hasExtension = LoadEmbeddedFile(L"RETRAX_TEST_EXTENSION_DLL", &payload->extensionContent);
+  return payload->hasExtension;
+}
+
+RunHold::RunHold(int ordinal) : ordinal_(ordinal) {
+  static LONG count = 0;
+  wchar_t name[64];
+  swprintf(name, 64, L"RetraxTestHold-%lu-%ld", GetCurrentProcessId(), InterlockedIncrement(&count));
+  name_ = name;
+  held_ = CreateEventW(NULL, TRUE, FALSE, (name_ + L".held").c_str());
+  release_ = CreateEventW(NULL, TRUE, FALSE, name_.c_str());
+}
+
+RunHold::~RunHold() {
+  Release();
+  if (held_) CloseHandle(held_);
+  if (release_) CloseHandle(release_);
+}
+
+void RunHold::Prepare(Process* process) const {
+  process->SetEnvironment(L"RXTEST_EXT_HOLD", std::to_wstring(ordinal_) + L"," + name_);
+}
+
+bool RunHold::WaitHeld(const Process& process, DWORD timeoutMs) const {
+  if (!held_ || !process.started()) return false;
+  const HANDLE either[2] = {held_, process.handle()};
+  return WaitForMultipleObjects(2, either, FALSE, timeoutMs) == WAIT_OBJECT_0;
+}
+
+void RunHold::Release() const {
+  if (release_) SetEvent(release_);
+}
+
 SampleApp::SampleApp(const Sandbox& sandbox, const std::wstring& folder)
     : payload(StandardPayload()), sandbox_(sandbox), folder_(folder) {
   const std::wstring in = folder_ + L"\\";

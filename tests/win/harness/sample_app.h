@@ -28,6 +28,40 @@ const std::vector<std::u16string>& StandardMessages();
 // frames only), the standard messages, empty lists.
 pack::Payload StandardPayload();
 
+// Puts the test extension library (tests/win/extension) into the payload,
+// as an image. False when it was not embedded.
+bool AddTestExtension(pack::Payload* payload);
+
+// Holds a run half-way, inside a call of the test extension library, while
+// the run's windows keep being serviced (RXTEST_EXT_HOLD): the way to look
+// at the progress dialog, which otherwise lives only as long as the
+// removal. Ordinals: 53 before the removal (the progress dialog has just
+// opened), 54 the first file, 55 the first registry entry, 56 after the
+// removal. The payload needs AddTestExtension; the destructor releases the
+// run. With RXTEST_EXT_LOG set for the run, the library logs the fonts of
+// the open dialogs as it begins to hold (tests/win/extension).
+class RunHold {
+ public:
+  explicit RunHold(int ordinal);
+  ~RunHold();
+  RunHold(const RunHold&) = delete;
+  RunHold& operator=(const RunHold&) = delete;
+
+  // Before Start: tells the library of that run where to hold.
+  void Prepare(Process* process) const;
+  // True once the run holds; false when it ended first or did not get
+  // there within the time limit.
+  bool WaitHeld(const Process& process, DWORD timeoutMs = kDefaultDialogTimeoutMs) const;
+  // Lets the run go on.
+  void Release() const;
+
+ private:
+  int ordinal_;
+  std::wstring name_;
+  HANDLE held_;
+  HANDLE release_;
+};
+
 // A small application installed into the sandbox, with the payload that
 // lists it:
 //   <folder>\app.exe                  normal
