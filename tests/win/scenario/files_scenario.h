@@ -33,6 +33,12 @@ class FileScenario : public harness::ScenarioTest {
     List(relative, flags);
   }
 
+  // The test extension library (tests/win/extension), as an image.
+  bool AddExtension() {
+    payload.hasExtension = harness::LoadEmbeddedFile(L"RETRAX_TEST_EXTENSION_DLL", &payload.extensionContent);
+    return payload.hasExtension;
+  }
+
   // The file's count under SharedDLLs, in the view the 32-bit uninstaller
   // sees; -1 when there is none. The test's values go with the test.
   void SetCount(const std::wstring& relative, DWORD count) {
@@ -48,12 +54,14 @@ class FileScenario : public harness::ScenarioTest {
     return (long)count;
   }
 
-  // Writes App\<name> and starts it with the arguments.
-  void Start(const std::wstring& arguments = L"/S", const std::wstring& name = L"uninstall.exe") {
+  // Writes App\<name> and starts it with the arguments, from folder (its
+  // own when empty).
+  void Start(const std::wstring& arguments = L"/S", const std::wstring& name = L"uninstall.exe",
+             const std::wstring& folder = L"") {
     const std::wstring program = sandbox.WriteUninstaller(L"App\\" + name, payload);
     ASSERT_FALSE(program.empty());
     sandbox.PrepareProcess(&process);
-    ASSERT_TRUE(process.Start(program, arguments));
+    ASSERT_TRUE(process.Start(program, arguments, folder));
   }
   // Waits for the next question or message box of the run, expects text in it (when given)
   // and presses the button; the dialog's text, or "(none)".
