@@ -156,6 +156,17 @@ Dialog WaitForDialog(const Process& process, DWORD timeoutMs, const std::vector<
   }
 }
 
+Dialog DialogSequence::Next(DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    const DWORD spent = GetTickCount() - start;
+    const Dialog dialog = WaitForDialog(process_, spent < timeoutMs ? timeoutMs - spent : 0, seen_);
+    if (!dialog) return dialog;
+    seen_.push_back(dialog.window());
+    if (!dialog.IsProgressDialog()) return dialog;
+  }
+}
+
 ::testing::AssertionResult ExpectNoWindow(const Process& process, DWORD timeoutMs, WindowKind kind) {
   if (!process.started()) return ::testing::AssertionFailure() << "the process did not start";
   const DWORD start = GetTickCount();

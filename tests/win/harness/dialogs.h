@@ -64,6 +64,8 @@ class Dialog {
   // Push buttons in child order (for a message box, left to right).
   std::vector<Button> Buttons() const;
   bool HasButton(int id) const { return GetDlgItem(window_, id) != NULL; }
+  // Dialog 110: the one with the progress bar control 1009.
+  bool IsProgressDialog() const { return HasButton(1009); }
   // The owner window (GW_OWNER); NULL for an unowned box.
   HWND Owner() const { return GetWindow(window_, GW_OWNER); }
   // Window rectangle in screen coordinates.
@@ -100,6 +102,24 @@ std::vector<Dialog> OpenDialogs(const Process& process);
 // came before the limit or before the process ended.
 Dialog WaitForDialog(const Process& process, DWORD timeoutMs = kDefaultDialogTimeoutMs,
                      const std::vector<HWND>& except = {});
+
+// The dialogs of one run in the order they come, each once; the progress
+// dialog is passed over (it stays open behind the questions of the
+// removal). For runs whose questions are answered one after another:
+//   harness::DialogSequence dialogs(process);
+//   dialogs.Next().Press(IDOK);             // the confirmation
+//   EXPECT_EQ(dialogs.Next().Text(), ...);  // the next box
+class DialogSequence {
+ public:
+  explicit DialogSequence(const Process& process) : process_(process) {}
+  // The next dialog not returned before; an empty Dialog when none came
+  // within the limit or before the process ended.
+  Dialog Next(DWORD timeoutMs = kDefaultDialogTimeoutMs);
+
+ private:
+  const Process& process_;
+  std::vector<HWND> seen_;
+};
 
 // What ExpectNoWindow looks for: any visible top-level window (the main
 // window is never shown, so any is one too many), or message boxes alone
