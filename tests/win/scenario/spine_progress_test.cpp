@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@ using harness::WaitForDialog;
 namespace {
 
 const int kBeforeRemoval = 53;
+const int kAfterRemoval = 56;
 const int kProgressText = 1000;
 const int kProgressBar = 1009;
 
@@ -32,18 +34,19 @@ class ProgressDialog : public harness::ScenarioTest {
   }
 
   // Starts the uninstaller without switches, confirms, and returns the
-  // progress dialog while the run holds before the removal.
-  Dialog ConfirmAndHold() {
+  // progress dialog while the run holds at the extension call holdAt.
+  Dialog ConfirmAndHold(int holdAt = kBeforeRemoval) {
+    hold.reset(new RunHold(holdAt));
     const std::wstring program = sandbox.WriteUninstaller(L"App\\uninstall.exe", payload);
     EXPECT_FALSE(program.empty());
     sandbox.PrepareProcess(&process);
-    hold.Prepare(&process);
+    hold->Prepare(&process);
     EXPECT_TRUE(process.Start(program));
     const Dialog confirmation = WaitForDialog(process);
     EXPECT_EQ(confirmation.Text(), Message(MSG_CONFIRM));
     if (!confirmation) return Dialog();
     confirmation.Press(IDOK);
-    if (!hold.WaitHeld(process)) {
+    if (!hold->WaitHeld(process)) {
       ADD_FAILURE() << "the run did not reach the removal";
       return Dialog();
     }
@@ -54,7 +57,7 @@ class ProgressDialog : public harness::ScenarioTest {
 
   // Lets the run go on and answers the closing message, which must come.
   void ReleaseAndAnswerTheClosingMessage(const Dialog& progress) {
-    hold.Release();
+    hold->Release();
     const Dialog closing = WaitForDialog(process, harness::kDefaultDialogTimeoutMs, {progress.window()});
     ASSERT_TRUE(closing) << "no closing message";
     EXPECT_EQ(closing.Text(), Message(MSG_DONE));
@@ -65,7 +68,7 @@ class ProgressDialog : public harness::ScenarioTest {
   // Empty lists: nothing to remove, so nothing to ask on the way.
   pack::Payload payload = harness::StandardPayload();
   Process process;
-  RunHold hold{kBeforeRemoval};
+  std::unique_ptr<RunHold> hold;
 };
 
 TEST_F(ProgressDialog, ShowsTheTitleAndTheFilesTextAtTheTopLeftOfTheHiddenMainWindow) {
@@ -113,6 +116,14 @@ TEST_F(ProgressDialog, ControlsUseTheTemplatesTahomaInNormalWeight) {
   ReleaseAndAnswerTheClosingMessage(progress);
 }
 
+TEST_F(ProgressDialog, WithEmptyListsEndsOnTheRegistryTextWithTheBarUnmoved) {
+  const Dialog progress = ConfirmAndHold(kAfterRemoval);
+  ASSERT_TRUE(progress);
+  EXPECT_EQ(progress.ItemText(kProgressText), Message(MSG_PROGRESS_REGISTRY));
+  EXPECT_EQ(progress.ProgressPosition(), 0);
+  ReleaseAndAnswerTheClosingMessage(progress);
+}
+
 TEST_F(ProgressDialog, EscEnterAndTheCloseBoxLeaveItOpen) {
   const Dialog progress = ConfirmAndHold();
   ASSERT_TRUE(progress);
@@ -135,7 +146,7 @@ TEST_F(ProgressDialog, EscEnterAndTheCloseBoxLeaveItOpen) {
 TEST_F(ProgressDialog, IsGoneBeforeTheClosingMessage) {
   const Dialog progress = ConfirmAndHold();
   ASSERT_TRUE(progress);
-  hold.Release();
+  hold->Release();
   const Dialog closing = WaitForDialog(process, harness::kDefaultDialogTimeoutMs, {progress.window()});
   ASSERT_TRUE(closing);
   EXPECT_FALSE(IsWindow(progress.window()));
@@ -153,7 +164,7 @@ TEST_F(ProgressDialog, NoClosingMessageWhenItIsEmpty) {
   payload.messages[MSG_DONE] = u"";
   const Dialog progress = ConfirmAndHold();
   ASSERT_TRUE(progress);
-  hold.Release();
+  hold->Release();
   EXPECT_TRUE(harness::ExpectNoWindow(process, harness::kDefaultRunTimeoutMs, harness::kMessageBox));
   EXPECT_TRUE(ExitedWith(process.Finish(), 0));
 }
