@@ -137,6 +137,8 @@ void Process::Kill() {
   if (job_) TerminateJobObject(job_, 0xDEADu);
   if (WaitForSingleObject(process_, 0) != WAIT_OBJECT_0) TerminateProcess(process_, 0xDEADu);
   WaitForSingleObject(process_, 5000);
+  // Until the last one has gone, its files may still be held open.
+  if (job_) WaitForDescendants(5000);
   GetExitCodeProcess(process_, &exitCode_);
 }
 

@@ -67,10 +67,13 @@ class Process {
   // Waits up to timeoutMs and kills the program (and what it started) at the
   // limit. The result is the one ExitedWith checks.
   RunResult Finish(DWORD timeoutMs = kDefaultRunTimeoutMs);
-  // Ends the program and everything in its job now.
+  // Ends the program and everything in its job now, and waits until they
+  // are gone.
   void Kill();
-  // True when no process started by this one (directly or further down) is
-  // still running, waiting up to timeoutMs for them to end.
+  // True when neither the program nor anything it started (directly or
+  // further down: the self-removal copy) still runs, waiting up to
+  // timeoutMs for them to end. A test of a copy that outlives the program
+  // waits here before it looks; the destructor kills what is left.
   bool WaitForDescendants(DWORD timeoutMs);
 
  private:

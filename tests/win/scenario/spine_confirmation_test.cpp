@@ -90,6 +90,23 @@ TEST_F(Confirmation, ClosedWithTheCloseBoxIsACancel) {
   EXPECT_TRUE(harness::FileExists(app.uninstaller()));
 }
 
+TEST_F(Confirmation, EnterConfirmsAndTheRunGoesOnToItsClosingMessage) {
+  const std::wstring program = sandbox.WriteUninstaller(L"App\\uninstall.exe", harness::StandardPayload());
+  ASSERT_FALSE(program.empty());
+  Process process;
+  sandbox.PrepareProcess(&process);
+  ASSERT_TRUE(process.Start(program));
+  harness::DialogSequence dialogs(process);
+  const Dialog confirmation = dialogs.Next();
+  ASSERT_TRUE(confirmation);
+  confirmation.PressEnter();
+  const Dialog closing = dialogs.Next();
+  ASSERT_TRUE(closing) << "the run ended without its closing message";
+  EXPECT_EQ(closing.Text(), L"Sample App has been removed from your computer.");
+  closing.PressEnter();
+  EXPECT_TRUE(ExitedWith(process.Finish(), 0));
+}
+
 TEST_F(Confirmation, AnEmptyQuestionIsStillAsked) {
   SampleApp app(sandbox);
   ASSERT_TRUE(app.ok());

@@ -75,6 +75,21 @@ TEST_F(PayloadFailure, ATruncatedPayloadIsReportedWithTheProgramsPath) {
   EXPECT_EQ(caption, L"Sample App Uninstall") << "the messages came before the damage";
 }
 
+// A chunk stored in a form this program cannot load is damage like any
+// other: reported with message 8, not with the message of its status
+// value, which would be the confirmation question.
+TEST_F(PayloadFailure, AnUnloadableChunkIsReportedAsDamage) {
+  Bytes payload;
+  pack::AppendChunk(&payload, CHUNK_MESSAGES, pack::EncodeMessages({harness::StandardMessages()}));
+  pack::AppendChunk(&payload, CHUNK_HEADER, pack::EncodeHeader(pack::HeaderRecord()), CHUNK_FLAG_UNLOADABLE);
+  pack::AppendEnd(&payload);
+  const std::wstring program = sandbox.WriteUninstaller(L"App\\uninstall.exe", payload);
+  ASSERT_FALSE(program.empty());
+  std::wstring caption;
+  EXPECT_EQ(ReportOf(program, L"", &caption),
+            L"The uninstall data of " + program + L" cannot be read. The file may be damaged.");
+}
+
 TEST_F(PayloadFailure, TheReportIsShownInQuietRunsToo) {
   const std::wstring program = sandbox.WriteUninstaller(L"App\\uninstall.exe", TruncatedPayload());
   ASSERT_FALSE(program.empty());
