@@ -63,16 +63,22 @@ class FileScenario : public harness::ScenarioTest {
     sandbox.PrepareProcess(&process);
     ASSERT_TRUE(process.Start(program, arguments, folder));
   }
-  // Waits for the next question or message box of the run, expects text in it (when given)
-  // and presses the button; the dialog's text, or "(none)".
-  std::wstring Answer(int button, const std::wstring& text = L"") {
+  // Waits for the next question or message box of the run and expects
+  // text in it (when given); an empty Dialog when none came.
+  harness::Dialog Next(const std::wstring& text = L"") {
     harness::Dialog dialog;
     do {  // the progress dialog (with its bar, 1009) is passed over
       dialog = harness::WaitForDialog(process, harness::kDefaultDialogTimeoutMs, handled_);
-      if (!dialog) return L"(none)";
+      if (!dialog) return dialog;
       handled_.push_back(dialog.window());
     } while (dialog.HasButton(1009));
     if (!text.empty()) EXPECT_EQ(harness::Narrow(dialog.Text()), harness::Narrow(text));
+    return dialog;
+  }
+  // Next, then presses the button; the dialog's text, or "(none)".
+  std::wstring Answer(int button, const std::wstring& text = L"") {
+    harness::Dialog dialog = Next(text);
+    if (!dialog) return L"(none)";
     const std::wstring shown = dialog.Text();
     dialog.Press(button);
     EXPECT_TRUE(dialog.WaitClosed());
