@@ -102,7 +102,7 @@ void RemoveEntry(const FileEntry* entry) {
   if (!BuildEntryPath(entry)) return;
   wchar_t* path = run.workPath;
   if (entry->name[0] == 0) {
-    if (!IsProtectedFolder(path)) RemoveFolder(path);
+    if (!IsProtectedFolder(path) && !IsReparsePoint(path)) RemoveFolder(path);
     return;
   }
   ExtensionFileInfo info = {path, RX_MAX_PATH};
