@@ -123,6 +123,9 @@ void RemoveWorkingFolder() {
 }
 
 void DeleteTreeHere(const RxChar* pattern) {
+  // The tree phase moves no bar, so nothing else would service the progress
+  // window while a large tree goes: answer its messages once per folder.
+  if (run.progressDialog != nullptr) PumpMessages();
   TreeLevel* level;
   if (!MemAlloc(sizeof(TreeLevel), &level)) {
     SetCurrentFolder(kParent);
