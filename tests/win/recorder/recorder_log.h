@@ -81,6 +81,15 @@ inline std::vector<Record> WaitForEndedRecords(const std::wstring& path, size_t 
   }
 }
 
+// Waits for the process of a record to end: its end line is written just
+// before it exits, and its program file cannot be removed until it has.
+inline void WaitForExit(const Record& record, DWORD timeoutMs = 10000) {
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, record.pid);
+  if (process == NULL) return;  // gone already
+  WaitForSingleObject(process, timeoutMs);
+  CloseHandle(process);
+}
+
 inline uint64_t NowMs() {
   FILETIME now;
   GetSystemTimeAsFileTime(&now);
