@@ -9,7 +9,9 @@
 // written beside it (the built retrax.exe with a payload appended), and
 // the run is started with a Process (process.h), whose windows the test
 // answers (dialogs.h). RunProgram is the short form for runs that need no
-// answers.
+// answers. RunHold (sample_app.h) keeps a run half-way, for the windows
+// that live only during the removal. Screenshots are taken from inside,
+// with BitBlt of the screen (dialogs.h; docs/screenshots/update.sh).
 //
 // Include this header only; it brings in the others.
 #pragma once

@@ -19,22 +19,26 @@ const std::vector<std::wstring> kNothing;
 
 class Confirmation : public harness::ScenarioTest {
  protected:
+  void SetUp() override {
+    harness::ScenarioTest::SetUp();
+    ASSERT_TRUE(app.ok());
+  }
   // Starts the sample application's uninstaller without switches and
   // returns its first box, which must be the confirmation.
-  Dialog StartAndConfirmation(const SampleApp& app, Process* process) {
+  Dialog StartAndConfirmation() {
     const std::wstring program = app.WriteUninstaller();
     EXPECT_FALSE(program.empty());
-    sandbox.PrepareProcess(process);
-    EXPECT_TRUE(process->Start(program));
-    return WaitForDialog(*process);
+    sandbox.PrepareProcess(&process);
+    EXPECT_TRUE(process.Start(program));
+    return WaitForDialog(process);
   }
+
+  SampleApp app{sandbox};
+  Process process;
 };
 
 TEST_F(Confirmation, AsksWithTheTitleAndQuestionOfThePayloadOverOkAndCancel) {
-  SampleApp app(sandbox);
-  ASSERT_TRUE(app.ok());
-  Process process;
-  const Dialog box = StartAndConfirmation(app, &process);
+  const Dialog box = StartAndConfirmation();
   ASSERT_TRUE(box) << "no confirmation";
 
   EXPECT_EQ(box.Caption(), L"Sample App Uninstall");
@@ -51,10 +55,7 @@ TEST_F(Confirmation, AsksWithTheTitleAndQuestionOfThePayloadOverOkAndCancel) {
 }
 
 TEST_F(Confirmation, CancelledRemovesNothingAndKeepsTheUninstaller) {
-  SampleApp app(sandbox);
-  ASSERT_TRUE(app.ok());
-  Process process;
-  const Dialog box = StartAndConfirmation(app, &process);
+  const Dialog box = StartAndConfirmation();
   ASSERT_TRUE(box);
   box.Press(IDCANCEL);
 
@@ -65,10 +66,7 @@ TEST_F(Confirmation, CancelledRemovesNothingAndKeepsTheUninstaller) {
 }
 
 TEST_F(Confirmation, EscapeIsACancel) {
-  SampleApp app(sandbox);
-  ASSERT_TRUE(app.ok());
-  Process process;
-  const Dialog box = StartAndConfirmation(app, &process);
+  const Dialog box = StartAndConfirmation();
   ASSERT_TRUE(box);
   box.PressEsc();
 
@@ -78,10 +76,7 @@ TEST_F(Confirmation, EscapeIsACancel) {
 }
 
 TEST_F(Confirmation, ClosedWithTheCloseBoxIsACancel) {
-  SampleApp app(sandbox);
-  ASSERT_TRUE(app.ok());
-  Process process;
-  const Dialog box = StartAndConfirmation(app, &process);
+  const Dialog box = StartAndConfirmation();
   ASSERT_TRUE(box);
   box.CloseWithCloseBox();
 
@@ -93,7 +88,6 @@ TEST_F(Confirmation, ClosedWithTheCloseBoxIsACancel) {
 TEST_F(Confirmation, EnterConfirmsAndTheRunGoesOnToItsClosingMessage) {
   const std::wstring program = sandbox.WriteUninstaller(L"App\\uninstall.exe", harness::StandardPayload());
   ASSERT_FALSE(program.empty());
-  Process process;
   sandbox.PrepareProcess(&process);
   ASSERT_TRUE(process.Start(program));
   harness::DialogSequence dialogs(process);
@@ -108,11 +102,8 @@ TEST_F(Confirmation, EnterConfirmsAndTheRunGoesOnToItsClosingMessage) {
 }
 
 TEST_F(Confirmation, AnEmptyQuestionIsStillAsked) {
-  SampleApp app(sandbox);
-  ASSERT_TRUE(app.ok());
   app.payload.messages[MSG_CONFIRM] = u"";
-  Process process;
-  const Dialog box = StartAndConfirmation(app, &process);
+  const Dialog box = StartAndConfirmation();
   ASSERT_TRUE(box);
   EXPECT_EQ(box.Text(), L"");
   EXPECT_TRUE(box.HasButton(IDOK));
@@ -123,11 +114,8 @@ TEST_F(Confirmation, AnEmptyQuestionIsStillAsked) {
 }
 
 TEST_F(Confirmation, WithoutAnyMessagesTheBoxIsEmptyButAsks) {
-  SampleApp app(sandbox);
-  ASSERT_TRUE(app.ok());
   app.payload.messages.clear();
-  Process process;
-  const Dialog box = StartAndConfirmation(app, &process);
+  const Dialog box = StartAndConfirmation();
   ASSERT_TRUE(box);
   EXPECT_EQ(box.Caption(), L"");
   EXPECT_EQ(box.Text(), L"");
@@ -145,13 +133,13 @@ TEST_F(Confirmation, AppearsWithinASecond) {
   ASSERT_FALSE(program.empty());
   std::vector<DWORD> times;
   for (int i = 0; i < 7; ++i) {
-    Process process;
-    ASSERT_TRUE(process.Start(program));
-    const Dialog box = WaitForDialog(process);
+    Process run;
+    ASSERT_TRUE(run.Start(program));
+    const Dialog box = WaitForDialog(run);
     ASSERT_TRUE(box);
     times.push_back(box.seenAfterMs());
     box.Press(IDCANCEL);
-    ASSERT_TRUE(ExitedWith(process.Finish(), 0));
+    ASSERT_TRUE(ExitedWith(run.Finish(), 0));
   }
   std::sort(times.begin(), times.end());
   const DWORD median = times[times.size() / 2];
