@@ -119,7 +119,9 @@ TEST_F(VerifyTest, TopLevelRegistryKeysAreErrorsInAnySpelling) {
       {"root": "HKCU", "path": ""},
       {"root": "HKCU", "path": "Software64"},
       {"root": "HKLM", "path": "Software\\Vendor"},
-      {"root": 5, "path": "Software\\Vendor"}])");
+      {"root": 5, "path": "Software\\Vendor"},
+      {"root": "HKCU", "path": "Software\\WOW6432Node\\"},
+      {"root": "HKLM", "path": "Software64\\Wow6432Node"}])");
   EXPECT_TRUE(Has(r, true, "registry[0].path", "top-level key; the uninstaller refuses it"))
       << Show(r);
   EXPECT_TRUE(Has(r, true, "registry[1].path", "top-level key")) << Show(r);
@@ -131,6 +133,9 @@ TEST_F(VerifyTest, TopLevelRegistryKeysAreErrorsInAnySpelling) {
   EXPECT_FALSE(Has(r, true, "registry[6].path", "top-level")) << Show(r);
   EXPECT_FALSE(Has(r, true, "registry[7].path", "")) << Show(r);
   EXPECT_TRUE(Has(r, true, "registry[8].root", "0x5 is no predefined registry root")) << Show(r);
+  // The 32-bit view's own root is refused like the others.
+  EXPECT_TRUE(Has(r, true, "registry[9].path", "with its trailing backslash")) << Show(r);
+  EXPECT_TRUE(Has(r, true, "registry[10].path", "top-level key")) << Show(r);
 }
 
 TEST_F(VerifyTest, FolderTreesAimedAtProtectedFoldersAreErrors) {

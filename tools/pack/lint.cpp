@@ -308,20 +308,23 @@ void LintRegistry(const LintModel& model, std::vector<Finding>* findings) {
       sink.Error(pathWhere, "is empty: it names the root itself (the uninstaller skips it)");
       continue;
     }
-    // The uninstaller skips exactly "Software", "System" and, under HKLM,
-    // "Software64". Spelled with a trailing backslash they are not skipped:
-    // the whole key, or its default value, would go.
-    std::u16string bare = WithoutTrailingBackslashes(key.path);
+    // The uninstaller skips "Software", "System" and "Software\Wow6432Node"
+    // under every root, after resolving HKLM's "Software64" alias and with
+    // any trailing backslashes: entries that would take every program's
+    // settings with them. A manifest that names one is wrong either way.
+    std::u16string resolved = key.path;
+    if (key.root == ROOT_HKLM && StartsWithNoCaseAscii(resolved, "Software64"))
+      resolved.erase(8, 2);
+    std::u16string bare = WithoutTrailingBackslashes(resolved);
     bool topLevel = EqualsNoCaseAscii(bare, "Software") || EqualsNoCaseAscii(bare, "System") ||
-                    (key.root == ROOT_HKLM && EqualsNoCaseAscii(bare, "Software64"));
+                    EqualsNoCaseAscii(bare, "Software\\Wow6432Node");
     if (topLevel) {
-      if (bare.size() == key.path.size())
+      if (bare.size() == resolved.size())
         sink.Error(pathWhere, Quoted(key.path) + " is a top-level key; the uninstaller refuses it");
       else
-        sink.Error(pathWhere,
-                   Quoted(key.path) +
-                       " is a top-level key; with its trailing backslash "
-                       "the uninstaller would not recognise it and would remove the key");
+        sink.Error(pathWhere, Quoted(key.path) +
+                                  " is a top-level key; with its trailing backslash it names "
+                                  "the same key, and the uninstaller refuses it");
       continue;
     }
     if (key.path[0] == u'\\')
