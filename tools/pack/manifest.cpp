@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "fileio.h"
+#include "languages.h"
 #include "payload/format.h"
 #include "text.h"
 #include "vocabulary.h"
@@ -124,13 +125,13 @@ struct Parser {
 
   bool Messages(const Json& value, std::vector<std::u16string>* messages) {
     const std::string where = "messages";
+    // Both forms set the indices they give and keep the others, which may
+    // come from the manifest's language.
     if (value.is_array()) {
       if (value.size() > kMaxUnits) return Fail(where, "more than 65535 messages");
-      for (size_t i = 0; i < value.size(); ++i) {
-        std::u16string text;
-        if (!String(value[i], Index(where, i), &text)) return false;
-        messages->push_back(text);
-      }
+      if (messages->size() < value.size()) messages->resize(value.size());
+      for (size_t i = 0; i < value.size(); ++i)
+        if (!String(value[i], Index(where, i), &(*messages)[i])) return false;
       return true;
     }
     if (!value.is_object())
@@ -324,6 +325,22 @@ struct Parser {
   }
 };
 
+// A shipped table is a manifest holding nothing but "messages".
+bool ParseFragmentMessages(const char* fragment, std::vector<std::u16string>* messages,
+                           std::string* error) {
+  Json root = Json::parse(fragment, nullptr, false);
+  Parser parser;
+  if (root.is_discarded() || !root.is_object() || !root.contains("messages")) {
+    *error = "not a manifest holding \"messages\"";
+    return false;
+  }
+  if (!parser.OnlyKeys(root, "", {"messages"}) || !parser.Messages(root["messages"], messages)) {
+    *error = parser.error;
+    return false;
+  }
+  return true;
+}
+
 // Parsing without exceptions discards the parser's message; a second pass
 // through the event interface recovers it, with line and column.
 struct SyntaxErrorSax : nlohmann::json_sax<Json> {
@@ -371,11 +388,20 @@ bool ParseManifest(const std::string& text, const std::string& baseFolder, Manif
   pack::Payload& payload = result.payload;
   bool ok = parser.Object(root, "manifest") &&
             parser.OnlyKeys(root, "",
-                            {"installDir", "header", "messages", "files", "shortcuts", "registry",
-                             "folderTrees", "extension", "opaque"});
+                            {"installDir", "header", "language", "messages", "files", "shortcuts",
+                             "registry", "folderTrees", "extension", "opaque"});
   if (ok && root.contains("installDir"))
     ok = parser.String(root["installDir"], "installDir", &result.installDir);
   if (ok && root.contains("header")) ok = parser.Header(root["header"], &payload.header);
+  // The language's table first: "messages" then replaces single indices.
+  if (ok && root.contains("language")) {
+    const Json& language = root["language"];
+    if (!language.is_string())
+      ok = parser.Fail("language", "must be the name of a language (" + ShippedLanguageNames() +
+                                       ")");
+    else if (!LanguageMessages(language.get<std::string>(), &payload.messages, &parser.error))
+      ok = false;
+  }
   if (ok && root.contains("messages")) ok = parser.Messages(root["messages"], &payload.messages);
   const Json* list = nullptr;
   if (ok) ok = parser.Array(root, "files", &list) && (!list || parser.Files(*list, &payload.files));
@@ -399,6 +425,22 @@ bool ParseManifest(const std::string& text, const std::string& baseFolder, Manif
   // its own choice, with one it is the author's.
   payload.hasHeader = true;
   *manifest = result;
+  return true;
+}
+
+bool LanguageMessages(const std::string& name, std::vector<std::u16string>* messages,
+                      std::string* error) {
+  const char* fragment = FindLanguageFragment(name);
+  if (!fragment) {
+    *error = "language: unknown language " + Quoted(name) + " (known: " + ShippedLanguageNames() +
+             ")";
+    return false;
+  }
+  std::string problem;
+  if (!ParseFragmentMessages(fragment, messages, &problem)) {
+    *error = "language: the built-in table " + Quoted(name) + " is broken: " + problem;
+    return false;
+  }
   return true;
 }
 

@@ -24,6 +24,12 @@ struct Manifest {
 bool ParseManifest(const std::string& text, const std::string& baseFolder, Manifest* manifest,
                    std::string* error);
 
+// The message table of a shipped language ("en", "de", "fr", "es") into
+// messages, indices 0-15. On failure error holds "language: unknown
+// language ...".
+bool LanguageMessages(const std::string& name, std::vector<std::u16string>* messages,
+                      std::string* error);
+
 // The lint's view of a manifest: JSON paths as places.
 LintModel LintModelOf(const Manifest& manifest);
 
