@@ -1,11 +1,14 @@
 #include "commands.h"
 
+#include <stdio.h>
+
 #include "dump.h"
 #include "fileio.h"
 #include "lint.h"
 #include "manifest.h"
 #include "payload/writer.h"
 #include "scan.h"
+#include "stage_scan.h"
 
 namespace packtool {
 
@@ -15,6 +18,8 @@ const char kUsage[] =
     "  retrax-pack build MANIFEST.json --payload-only -o payload.bin [--force]\n"
     "  retrax-pack dump [--json] FILE\n"
     "  retrax-pack verify [--install-dir DIR] MANIFEST.json|FILE\n"
+    "  retrax-pack scan STAGED-FOLDER [--name NAME] [--install-dir DIR] [-o MANIFEST.json]\n"
+    "              [--force]\n"
     "  retrax-pack --help\n"
     "\n"
     "build   packs the manifest's payload behind a copy of the uninstaller program\n"
@@ -26,6 +31,11 @@ const char kUsage[] =
     "verify  reports what would make the uninstaller remove too much or too little\n"
     "        or show broken texts. --install-dir names the install folder that\n"
     "        relative paths are measured with (also the manifest key installDir).\n"
+    "scan    writes a manifest listing every file and folder under a staged\n"
+    "        installation folder, in the order that removes them all, with fonts\n"
+    "        and self-registering libraries flagged and the English messages naming\n"
+    "        NAME (default: the folder's name). Symbolic links are not followed.\n"
+    "        To stdout, or to -o MANIFEST.json; errors stop it unless --force.\n"
     "\n"
     "exit status: 0 done, 1 errors found or input unusable, 2 usage error.\n"
     "The manifest format is described in docs/manifest.md.\n";
@@ -38,6 +48,7 @@ struct Options {
   std::string stub;
   std::string output;
   std::string installDir;
+  std::string name;
   bool payloadOnly = false;
   bool force = false;
   bool json = false;
@@ -63,6 +74,8 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
       if (!value(&options->output)) return false;
     } else if (arg == "--install-dir") {
       if (!value(&options->installDir)) return false;
+    } else if (arg == "--name") {
+      if (!value(&options->name)) return false;
     } else if (arg == "--payload-only") {
       options->payloadOnly = true;
     } else if (arg == "--force") {
@@ -232,6 +245,69 @@ int Verify(const Options& options, std::string* out, std::string* err) {
   return errors ? EXIT_FAILED : EXIT_DONE;
 }
 
+// The manifest goes to stdout (or -o); everything said about it to
+// stderr, so that `scan DIR > app.json` gives a clean file.
+int Scan(const Options& options, std::string* out, std::string* err) {
+  if (options.inputs.size() != 1) {
+    *err += "scan needs one staged installation folder\n";
+    return EXIT_USAGE;
+  }
+  const std::string& root = options.inputs[0];
+  const std::string name = options.name.empty() ? DefaultApplicationName(root) : options.name;
+  std::u16string installDir, ignored;
+  if (!pack::FromUtf8(options.installDir.empty() ? "C:\\Program Files\\" + name + "\\"
+                                                 : options.installDir,
+                      &installDir) ||
+      !pack::FromUtf8(name, &ignored)) {
+    *err += "--name and --install-dir must be valid UTF-8\n";
+    return EXIT_USAGE;
+  }
+  if (installDir.empty() || installDir.back() != u'\\') installDir.push_back(u'\\');
+
+  StageScan scan = ScanStagedFolder(root);
+  *err += FormatFindings(root, scan.findings);
+  std::string text = StageManifestText(scan, name, installDir);
+
+  // The manifest's own checks, as build will make them; a finding names the
+  // staged file behind the entry.
+  const std::string label = options.output.empty() ? "manifest" : options.output;
+  Manifest manifest;
+  std::string error;
+  if (!ParseManifest(text, ".", &manifest, &error)) {
+    *err += label + ": " + error + "\n";
+    return EXIT_FAILED;
+  }
+  std::vector<Finding> findings;
+  LintPayload(LintModelOf(manifest), &findings);
+  for (Finding& finding : findings) {
+    unsigned long index = 0;
+    if (sscanf(finding.where.c_str(), "files[%lu]", &index) == 1 && index < scan.items.size())
+      finding.where += " (" + scan.items[index].hostPath + ")";
+  }
+  *err += FormatFindings(label, findings);
+  size_t errors = CountErrors(scan.findings) + CountErrors(findings);
+  if (errors && !options.force) {
+    *err += root + ": " + Count(errors, "error") + "; nothing written (--force writes anyway)\n";
+    return EXIT_FAILED;
+  }
+  std::string summary = Count(scan.files, "file") + " and " + Count(scan.folders, "folder") +
+                        " (" + Count(scan.fonts, "font") + ", " +
+                        Count(scan.components, "self-registering library",
+                              "self-registering libraries") +
+                        ")";
+  if (options.output.empty()) {
+    *out += text;
+    *err += root + ": " + summary + "\n";
+    return EXIT_DONE;
+  }
+  if (!WriteFileAtomically(options.output, pack::Bytes(text.begin(), text.end()), &error)) {
+    *err += error + "\n";
+    return EXIT_FAILED;
+  }
+  *out += "wrote " + options.output + ": " + summary + "\n";
+  return EXIT_DONE;
+}
+
 }  // namespace
 
 int RunPack(const std::vector<std::string>& args, std::string* out, std::string* err) {
@@ -248,6 +324,7 @@ int RunPack(const std::vector<std::string>& args, std::string* out, std::string*
   if (options.command == "build") return Build(options, out, err);
   if (options.command == "dump") return Dump(options, out, err);
   if (options.command == "verify") return Verify(options, out, err);
+  if (options.command == "scan") return Scan(options, out, err);
   *err += (options.command.empty() ? std::string("retrax-pack: no command given\n")
                                    : "retrax-pack: unknown command " + options.command + "\n") +
           kUsage;

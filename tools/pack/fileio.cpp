@@ -149,6 +149,47 @@ bool FileExists(const std::string& path) {
   return true;
 }
 
+FilePieces::~FilePieces() {
+  if (fd_ >= 0) close(fd_);
+}
+
+bool FilePieces::Open(const std::string& path, std::string* error) {
+  fd_ = OpenForReading(path);
+  if (fd_ < 0) {
+    *error = path + ": cannot open: " + SystemError();
+    return false;
+  }
+#ifdef _WIN32
+  const int64_t end = _lseeki64(fd_, 0, SEEK_END);
+#else
+  const int64_t end = (int64_t)lseek(fd_, 0, SEEK_END);
+#endif
+  if (end < 0) {
+    *error = path + ": cannot read: " + SystemError();
+    return false;
+  }
+  size_ = (uint64_t)end;
+  return true;
+}
+
+bool FilePieces::ReadAt(uint64_t offset, void* out, size_t size) {
+  if (fd_ < 0 || offset > size_ || size > size_ - offset) return false;
+#ifdef _WIN32
+  if (_lseeki64(fd_, (int64_t)offset, SEEK_SET) < 0) return false;
+#else
+  if (lseek(fd_, (off_t)offset, SEEK_SET) < 0) return false;
+#endif
+  uint8_t* to = (uint8_t*)out;
+  while (size > 0) {
+    unsigned chunk = size > (1u << 30) ? (1u << 30) : (unsigned)size;
+    int got = (int)read(fd_, to, chunk);
+    if (got <= 0) return false;
+    to += got;
+    size -= (size_t)got;
+  }
+  return true;
+}
+
 std::string FolderOf(const std::string& path) {
   size_t cut = std::string::npos;
   for (size_t i = 0; i < path.size(); ++i)

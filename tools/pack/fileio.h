@@ -18,6 +18,24 @@ bool WriteFileAtomically(const std::string& path, const pack::Bytes& data, std::
 
 bool FileExists(const std::string& path);
 
+// A file read piece by piece, for looking into large files without loading
+// them whole. Closed by the destructor.
+class FilePieces {
+ public:
+  FilePieces() = default;
+  FilePieces(const FilePieces&) = delete;
+  FilePieces& operator=(const FilePieces&) = delete;
+  ~FilePieces();
+  bool Open(const std::string& path, std::string* error);
+  uint64_t Size() const { return size_; }
+  // False unless all size bytes at offset were read.
+  bool ReadAt(uint64_t offset, void* out, size_t size);
+
+ private:
+  int fd_ = -1;
+  uint64_t size_ = 0;
+};
+
 // The folder part of path ("." when it has none), and a path relative to a
 // folder (absolute paths are returned unchanged).
 std::string FolderOf(const std::string& path);

@@ -1,0 +1,133 @@
+// Finding DllRegisterServer in library images, and surviving images that
+// are cut short or lie about their own layout.
+#include "pe_exports.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "pe_test_image.h"
+
+namespace {
+
+using packtest::MakePeImage;
+using packtest::PeSpec;
+using packtool::FindPeExport;
+using packtool::PeExportCheck;
+
+const char kExport[] = "DllRegisterServer";
+
+// Reads from image, and notes any request that reaches past its end: the
+// reader must check every offset before asking for it.
+PeExportCheck CheckWatched(const pack::Bytes& image, bool* outOfRange) {
+  packtool::ReadAt read = [&](uint64_t offset, void* out, size_t size) {
+    if (offset > image.size() || size > image.size() - offset) {
+      *outOfRange = true;
+      return false;
+    }
+    if (size) memcpy(out, image.data() + offset, size);
+    return true;
+  };
+  return FindPeExport(read, image.size(), kExport);
+}
+
+TEST(PeExportsTest, SelfRegisteringLibrariesOfBothWidthsAreRecognised) {
+  PeExportCheck x86 = FindPeExport(MakePeImage(PeSpec()), kExport);
+  EXPECT_EQ(x86.verdict, PeExportCheck::IMAGE) << x86.problem;
+  EXPECT_EQ(x86.machine, 0x14C);
+  EXPECT_TRUE(packtool::IsSelfRegistering(x86));
+
+  PeSpec wide;
+  wide.pe32plus = true;
+  PeExportCheck x64 = FindPeExport(MakePeImage(wide), kExport);
+  EXPECT_EQ(x64.machine, 0x8664);
+  EXPECT_TRUE(packtool::IsSelfRegistering(x64));
+}
+
+TEST(PeExportsTest, OnlyTheWholeNameInALibraryCounts) {
+  PeSpec similar;
+  similar.exports = {"DllRegister", "DllRegisterServerEx", "DllUnregisterServer"};
+  PeExportCheck check = FindPeExport(MakePeImage(similar), kExport);
+  EXPECT_EQ(check.verdict, PeExportCheck::IMAGE);
+  EXPECT_FALSE(check.hasExport);
+
+  PeSpec program;
+  program.dll = false;
+  check = FindPeExport(MakePeImage(program), kExport);
+  EXPECT_TRUE(check.hasExport);
+  EXPECT_FALSE(packtool::IsSelfRegistering(check)) << "a program is not registered by regsvr32";
+
+  PeSpec none;
+  none.exports = {};
+  EXPECT_FALSE(FindPeExport(MakePeImage(none), kExport).hasExport);
+
+  // A DOS program: MZ, but no PE header where e_lfanew points.
+  pack::Bytes dos(200, 0);
+  dos[0] = 'M';
+  dos[1] = 'Z';
+  dos[0x3C] = 0x80;
+  EXPECT_EQ(FindPeExport(dos, kExport).verdict, PeExportCheck::NOT_AN_IMAGE);
+  EXPECT_EQ(FindPeExport(pack::Bytes{'M', 'Z'}, kExport).verdict, PeExportCheck::NOT_AN_IMAGE);
+}
+
+TEST(PeExportsTest, LyingFieldsAreDamageNotReadsPastTheFile) {
+  const pack::Bytes good = MakePeImage(PeSpec());
+  const uint32_t pe = 0x40, optional = pe + 24, section = optional + 224, exports = 0x200;
+  struct Lie {
+    const char* what;
+    uint32_t at;
+    uint32_t value;
+    int width;
+  } lies[] = {
+      {"e_lfanew far beyond the end", 0x3C, 0xFFFFFFF0u, 4},
+      {"65535 sections", pe + 6, 0xFFFF, 2},
+      {"an optional header that is too short", pe + 20, 8, 2},
+      {"an unknown optional header magic", optional, 0x1234, 2},
+      {"an export directory at an RVA no section holds", optional + 96, 0x7FFFFFF0u, 4},
+      {"4 billion export names", exports + 24, 0xFFFFFFFFu, 4},
+      {"a name table beyond its section", exports + 32, 0x1FFF0, 4},
+      {"a section whose raw data lies beyond the end", section + 20, 0xFFFFFF00u, 4},
+      {"headers that claim the whole address space", optional + 60, 0xFFFFFFFFu, 4},
+  };
+  for (const Lie& lie : lies) {
+    pack::Bytes image = good;
+    for (int i = 0; i < lie.width; ++i) image[lie.at + i] = (uint8_t)(lie.value >> (8 * i));
+    bool outOfRange = false;
+    PeExportCheck check = CheckWatched(image, &outOfRange);
+    EXPECT_FALSE(outOfRange) << lie.what;
+    EXPECT_FALSE(check.hasExport) << lie.what;
+    if (check.verdict == PeExportCheck::DAMAGED) {
+      EXPECT_FALSE(check.problem.empty()) << lie.what;
+    }
+  }
+}
+
+TEST(PeExportsTest, EveryTruncationAndRandomDamageIsSurvived) {
+  for (bool wide : {false, true}) {
+    PeSpec spec;
+    spec.pe32plus = wide;
+    const pack::Bytes good = MakePeImage(spec);
+    for (size_t length = 0; length < good.size(); ++length) {
+      pack::Bytes cut(good.begin(), good.begin() + length);
+      bool outOfRange = false;
+      CheckWatched(cut, &outOfRange);
+      ASSERT_FALSE(outOfRange) << "cut at " << length;
+    }
+    // Damage where the reader looks: the headers, the section table and
+    // the export data at the front of the section.
+    std::mt19937 random(wide ? 7 : 11);
+    for (int round = 0; round < 20000; ++round) {
+      pack::Bytes image = good;
+      int flips = 1 + (int)(random() % 8);
+      for (int i = 0; i < flips; ++i) {
+        size_t at = random() % 0x300;
+        image[at] = (random() % 4 == 0) ? 0xFF : (uint8_t)random();
+      }
+      bool outOfRange = false;
+      CheckWatched(image, &outOfRange);
+      ASSERT_FALSE(outOfRange) << "round " << round;
+    }
+  }
+}
+
+}  // namespace
