@@ -1,0 +1,34 @@
+#!/bin/bash
+# The CMake package end to end: install the build into a scratch prefix,
+# build the example installer against it with find_package(Retrax), let it
+# pack a stand-in for retrax.exe, and read the payload back with the
+# installed retrax-pack.
+#
+# package_test.sh BUILD-DIR EXAMPLE-DIR GENERATOR CXX
+set -eu -o pipefail
+build=$1 example=$2 generator=$3 cxx=$4
+work=$(mktemp -d)
+trap 'rm -rf -- "$work"' EXIT
+
+cmake --install "$build" --prefix "$work/prefix" >/dev/null
+test -f "$work/prefix/share/retrax/languages/de.json"
+
+cmake -S "$example" -B "$work/example" -G "$generator" -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_PREFIX_PATH="$work/prefix" >"$work/configure.log" ||
+  { cat "$work/configure.log"; exit 1; }
+cmake --build "$work/example" >"$work/build.log" || { cat "$work/build.log"; exit 1; }
+
+# retrax.exe as the linker leaves it: MZ, then the marker and the u32
+# payloadOffset holding the file's own length (64 bytes, little-endian).
+{ printf 'MZ'; head -c 40 /dev/zero; printf 'wwgT)H\x40\x00\x00\x00'; head -c 12 /dev/zero; } \
+  >"$work/retrax.exe"
+test "$(stat -c %s "$work/retrax.exe")" -eq 64
+
+"$work/example/example-installer" "$work/retrax.exe" "$work/uninstall.exe"
+"$work/prefix/bin/retrax-pack" dump "$work/uninstall.exe" >"$work/dump.txt"
+for expected in 'ExampleApp.exe' 'export.dll' 'Example App Uninstall' \
+  'Software\Example Vendor\Example App' 'CHUNK_END'; do
+  grep -qF -- "$expected" "$work/dump.txt" || { echo "missing: $expected"; cat "$work/dump.txt"; exit 1; }
+done
+"$work/prefix/bin/retrax-pack" verify "$work/uninstall.exe"
+echo "package: installed, example built and its payload read back"
