@@ -19,36 +19,6 @@ namespace {
 
 using harness::Bytes;
 
-std::vector<std::wstring> PendingDeletions() {
-  std::vector<std::wstring> names;
-  HKEY key;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_QUERY_VALUE,
-                    &key) != ERROR_SUCCESS) {
-    return names;
-  }
-  std::vector<wchar_t> value(1 << 18);
-  DWORD size = static_cast<DWORD>(value.size() * sizeof(wchar_t) - 4);
-  if (RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
-                       reinterpret_cast<BYTE*>(value.data()), &size) == ERROR_SUCCESS) {
-    // Pairs of source and target; the target of a deletion is empty.
-    const wchar_t* end = value.data() + size / sizeof(wchar_t);
-    for (const wchar_t* p = value.data(); p < end; p += wcslen(p) + 1) {
-      if (*p != 0) names.push_back(p);
-    }
-  }
-  RegCloseKey(key);
-  return names;
-}
-
-bool Contains(const std::vector<std::wstring>& names, const std::wstring& path) {
-  for (const std::wstring& name : names) {
-    if (name.size() >= path.size() && _wcsicmp(name.c_str() + name.size() - path.size(), path.c_str()) == 0) {
-      return true;
-    }
-  }
-  return false;
-}
-
 class SelfRemovalCopy : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -116,23 +86,6 @@ TEST_F(SelfRemovalCopy, TheProgramProperGoesToTheNextFreeNameLockedAndStartsHidd
   ASSERT_TRUE(harness::ReadWholeFile(copy, &copied));
   EXPECT_TRUE(copied == programProper) << "exactly the program proper: " << copied.size() << " bytes";
   EXPECT_TRUE(harness::ReadWholeFile(temp + L"\\_uins1.exe", &copied) && copied == Bytes{'1'});
-}
-
-// The value is shared by every process of the prefix, and Wine's MoveFileEx
-// reads it, appends and writes it back: a parallel test registering a file
-// at the same moment can overwrite our entry. So a missing entry is asked
-// for twice more; a path that is never registered fails.
-TEST_F(SelfRemovalCopy, OnTheNtFamilyMoveFileExRegistersTheFile) {
-  ASSERT_TRUE(run.isNT);
-  ASSERT_TRUE(sandbox.WriteFile(L"temp\\_uins1.exe", {'1'}));
-  const std::wstring copy = temp + L"\\_uins1.exe";
-  bool registered = false;
-  for (int attempt = 0; attempt < 3 && !registered; ++attempt) {
-    EXPECT_TRUE(DeleteAtRestart(copy.c_str()));
-    registered = Contains(PendingDeletions(), copy);
-  }
-  EXPECT_TRUE(registered);
-  EXPECT_TRUE(sandbox.Exists(L"temp\\_uins1.exe")) << "only at restart";
 }
 
 TEST_F(SelfRemovalCopy, ACopyThatIsNotWholeIsDeletedAndNeverStarted) {
