@@ -124,6 +124,7 @@ TEST_F(StageScanTest, FontsAndSelfRegisteringLibrariesAreFlagged) {
   EXPECT_NE(Findings(scan).find("cut.ocx: warning: looks like a Windows program or library"),
             std::string::npos)
       << Findings(scan);
+  EXPECT_NE(Findings(scan).find(".: warning: 3 fonts are flagged \"font\""), std::string::npos);
 }
 
 TEST_F(StageScanTest, SymbolicLinksAreListedByNameAndNeverFollowed) {
