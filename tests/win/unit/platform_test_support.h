@@ -94,7 +94,14 @@ class ScratchFolder {
       } while (FindNextFileW(search, &found));
       FindClose(search);
     }
-    RemoveDirectoryW(path_.c_str());
+    // A program a test started in the folder holds it as its current folder
+    // for a moment after its handle has been signalled (Wine ends the
+    // process's handles just after).
+    for (int attempt = 0; attempt < 40 && !RemoveDirectoryW(path_.c_str()) &&
+                          GetFileAttributesW(path_.c_str()) != INVALID_FILE_ATTRIBUTES;
+         ++attempt) {
+      Sleep(50);
+    }
   }
 
   std::wstring path_;
