@@ -10,6 +10,9 @@
 // the empty string if it has room for one, and *length the units the text
 // needs, terminator included.
 bool AnsiToWideBounded(wchar_t* output, DWORD capacity, const char* text, DWORD* length);
+// The same in a given code page; AnsiToWide and AnsiToWideBounded are this
+// with CP_ACP.
+bool AnsiToWideInCodePage(wchar_t* output, DWORD capacity, const char* text, DWORD* length, UINT codePage);
 
 HANDLE WINAPI AnsiCreateFile(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                              DWORD disposition, DWORD flags, HANDLE templateFile);

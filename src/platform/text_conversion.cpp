@@ -17,25 +17,29 @@ char* WideToAnsiCopy(const wchar_t* text, UINT codePage) {
   return copy;
 }
 
-int AnsiToWide(wchar_t* output, const char* text) {
-  if (output == nullptr || text == nullptr) return 0;
-  int bytes = (int)strlen(text);
-  // A double-byte code page gives fewer characters than bytes, never more.
-  int count = bytes == 0 ? 0 : MultiByteToWideChar(CP_ACP, 0, text, bytes, output, bytes);
-  output[count] = 0;
-  return count;
-}
-
-bool AnsiToWideBounded(wchar_t* output, DWORD capacity, const char* text, DWORD* length) {
+bool AnsiToWideInCodePage(wchar_t* output, DWORD capacity, const char* text, DWORD* length, UINT codePage) {
   int bytes = text == nullptr ? 0 : (int)strlen(text);
-  int needed = bytes == 0 ? 0 : MultiByteToWideChar(CP_ACP, 0, text, bytes, nullptr, 0);
+  int needed = bytes == 0 ? 0 : MultiByteToWideChar(codePage, 0, text, bytes, nullptr, 0);
   if (output == nullptr || (DWORD)needed + 1 > capacity) {
     if (output != nullptr && capacity > 0) output[0] = 0;
     *length = (DWORD)needed + 1;
     return false;
   }
-  int count = needed == 0 ? 0 : MultiByteToWideChar(CP_ACP, 0, text, bytes, output, needed);
+  int count = needed == 0 ? 0 : MultiByteToWideChar(codePage, 0, text, bytes, output, needed);
   output[count] = 0;
   *length = (DWORD)count;
   return true;
+}
+
+bool AnsiToWideBounded(wchar_t* output, DWORD capacity, const char* text, DWORD* length) {
+  return AnsiToWideInCodePage(output, capacity, text, length, CP_ACP);
+}
+
+int AnsiToWide(wchar_t* output, const char* text) {
+  if (output == nullptr || text == nullptr) return 0;
+  // A double-byte code page gives fewer characters than bytes, never more,
+  // so the byte length plus the terminator always fits.
+  DWORD length = 0;
+  AnsiToWideInCodePage(output, (DWORD)strlen(text) + 1, text, &length, CP_ACP);
+  return (int)length;
 }

@@ -3,8 +3,10 @@
 #include <shlobj.h>
 
 #include "payload/memory.h"
+#include "platform/ansi_adapters.h"
 #include "platform/system_calls.h"
 #include "platform_test_support.h"
+#include "removal_files_sfnt.h"
 
 namespace {
 
@@ -59,6 +61,17 @@ TEST_F(AnsiAdapters, TextOutputsMatchTheWideFunctions) {
   count = GetShortPathNameW(scratch.Path().c_str(), wide, MAX_PATH);
   EXPECT_EQ(sys.GetShortPathNameW(scratch.Path().c_str(), ansi, MAX_PATH), count);
   EXPECT_STREQ(ansi, wide);
+
+  // The current folder is counted in wide characters, as by the wide
+  // function; a short buffer is told the size it needs.
+  wchar_t saved[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, saved);
+  EXPECT_TRUE(sys.SetCurrentDirectoryW(scratch.Path().c_str()));
+  EXPECT_EQ(sys.GetCurrentDirectoryW(MAX_PATH, ansi), scratch.Path().size());
+  EXPECT_STREQ(ansi, scratch.Path().c_str());
+  EXPECT_EQ(sys.GetCurrentDirectoryW(4, ansi), scratch.Path().size() + 1);
+  EXPECT_STREQ(ansi, L"");
+  SetCurrentDirectoryW(saved);
 
   PIDLIST_ABSOLUTE list = nullptr;
   ASSERT_EQ(SHGetSpecialFolderLocation(nullptr, CSIDL_WINDOWS, &list), S_OK);
@@ -236,6 +249,143 @@ TEST_F(AnsiRegistryAdapters, ANameThatCannotBeCopiedFailsInsteadOfNamingTheDefau
   EXPECT_EQ(sys.RegQueryValueExW(key, L"Named", nullptr, nullptr, (BYTE*)buffer, &count),
             ERROR_NOT_ENOUGH_MEMORY);
   EXPECT_STREQ(buffer, L"");
+  EXPECT_EQ(count, 2u) << "the size of the empty string it holds";
+}
+
+void WriteBytes(const std::wstring& path, const std::vector<uint8_t>& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr);
+  CloseHandle(file);
+}
+
+std::string ProfileValue(const std::wstring& ini, const char* section, const char* key) {
+  char value[64];
+  std::string file(ini.begin(), ini.end());
+  GetPrivateProfileStringA(section, key, "(none)", value, sizeof value, file.c_str());
+  return value;
+}
+
+TEST_F(AnsiAdapters, FilesFoldersLibrariesAndFontsAreReachedByTheirNames) {
+  const std::wstring file = scratch.Child(L"notes.txt");
+  HANDLE handle = sys.CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+  CloseHandle(handle);
+  EXPECT_TRUE(sys.SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_NE(GetFileAttributesW(file.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+  EXPECT_EQ(sys.GetFileAttributesW(file.c_str()), GetFileAttributesW(file.c_str()));
+  EXPECT_FALSE(sys.DeleteFileW(file.c_str())) << "a read-only file stays";
+  EXPECT_TRUE(sys.SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL));
+  EXPECT_TRUE(sys.DeleteFileW(file.c_str()));
+  EXPECT_EQ(sys.GetFileAttributesW(file.c_str()), INVALID_FILE_ATTRIBUTES);
+
+  const std::wstring folder = scratch.Child(L"sub folder");
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  EXPECT_TRUE(sys.RemoveDirectoryW(folder.c_str()));
+  EXPECT_EQ(GetFileAttributesW(folder.c_str()), INVALID_FILE_ATTRIBUTES);
+
+  wchar_t system[MAX_PATH];
+  GetSystemDirectoryW(system, MAX_PATH);
+  HMODULE library = sys.LoadLibraryW((std::wstring(system) + L"\\shell32.dll").c_str());
+  EXPECT_NE(library, nullptr);
+  EXPECT_EQ(library, GetModuleHandleW(L"shell32.dll"));
+  FreeLibrary(library);
+
+  const std::wstring font = scratch.Child(L"face.ttf");
+  WriteBytes(font, sfnt::Build(sfnt::FontNames("Rx Ansi Adapter")));
+  ASSERT_GT(AddFontResourceW(font.c_str()), 0);
+  EXPECT_NE(sys.RemoveFontResourceW(font.c_str()), 0);
+  EXPECT_EQ(sys.RemoveFontResourceW(font.c_str()), 0) << "no longer loaded";
+}
+
+// Null arguments stay null: they are what makes the profile function delete
+// a key or a section, or write its cache to the file.
+TEST_F(AnsiAdapters, ProfileEntriesAreWrittenAndNullArgumentsKeepTheirMeaning) {
+  const std::wstring ini = scratch.Child(L"wininit.ini");
+  EXPECT_TRUE(sys.WritePrivateProfileStringW(L"Rename", L"xyz", L"C:\\OLD\\A.EXE", ini.c_str()));
+  EXPECT_TRUE(sys.WritePrivateProfileStringW(L"Rename", L"other", L"1", ini.c_str()));
+  sys.WritePrivateProfileStringW(nullptr, nullptr, nullptr, ini.c_str());
+  EXPECT_EQ(ProfileValue(ini, "Rename", "xyz"), "C:\\OLD\\A.EXE");
+  EXPECT_TRUE(sys.WritePrivateProfileStringW(L"Rename", L"xyz", nullptr, ini.c_str()));
+  EXPECT_EQ(ProfileValue(ini, "Rename", "xyz"), "(none)");
+  EXPECT_EQ(ProfileValue(ini, "Rename", "other"), "1");
+  EXPECT_TRUE(sys.WritePrivateProfileStringW(L"Rename", nullptr, nullptr, ini.c_str()));
+  EXPECT_EQ(ProfileValue(ini, "Rename", "other"), "(none)");
+}
+
+// A text that cannot be copied fails the call before it is made, with the
+// wide function's failure result: nothing is created, written or renamed,
+// and no null takes the text's place.
+TEST_F(AnsiAdapters, ATextThatCannotBeCopiedFailsTheCallBeforeItIsMade) {
+  MemFailAfter(1);
+  EXPECT_EQ(WideToAnsiCopy(L"text", CP_ACP), nullptr);
+
+  const std::wstring file = scratch.Child(L"never.txt");
+  MemFailAfter(1);
+  EXPECT_EQ(sys.CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr),
+            INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), (DWORD)ERROR_NOT_ENOUGH_MEMORY);
+  EXPECT_EQ(GetFileAttributesW(file.c_str()), INVALID_FILE_ATTRIBUTES);
+
+  // A null value would delete the entry.
+  const std::wstring ini = scratch.Child(L"wininit.ini");
+  ASSERT_TRUE(WritePrivateProfileStringW(L"Rename", L"xyz", L"kept", ini.c_str()));
+  MemFailAfter(3);  // the section, the key, then the value
+  EXPECT_FALSE(sys.WritePrivateProfileStringW(L"Rename", L"xyz", L"new", ini.c_str()));
+  EXPECT_EQ(ProfileValue(ini, "Rename", "xyz"), "kept");
+
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSW windowClass = {};
+  windowClass.lpfnWndProc = (WNDPROC)sys.DefWindowProcW;
+  windowClass.hInstance = instance;
+  windowClass.lpszClassName = L"RetraxAnsiCopyFailure";
+  MemFailAfter(1);
+  EXPECT_EQ(sys.RegisterClassW(&windowClass), 0);
+  WNDCLASSA registered;
+  EXPECT_FALSE(GetClassInfoA(instance, "RetraxAnsiCopyFailure", &registered));
+  ASSERT_NE(sys.RegisterClassW(&windowClass), 0);
+  for (long failing : {1, 2}) {  // the class name, then the window name
+    MemFailAfter(failing);
+    EXPECT_EQ(sys.CreateWindowExW(0, L"RetraxAnsiCopyFailure", L"Caption", WS_OVERLAPPED, 0, 0, 100, 100, nullptr,
+                                  nullptr, instance, nullptr),
+              nullptr)
+        << "copy " << failing;
+  }
+  HWND window = sys.CreateWindowExW(0, L"RetraxAnsiCopyFailure", L"Caption", WS_OVERLAPPED, 0, 0, 100, 100,
+                                    nullptr, nullptr, instance, nullptr);
+  ASSERT_NE(window, nullptr);
+  HWND item = CreateWindowExA(0, "STATIC", "Item", WS_CHILD, 0, 0, 50, 20, window, (HMENU)5, instance, nullptr);
+  ASSERT_NE(item, nullptr);
+  MemFailAfter(1);
+  EXPECT_FALSE(sys.SetWindowTextW(window, L"Renamed"));
+  MemFailAfter(1);
+  EXPECT_FALSE(sys.SetDlgItemTextW(window, 5, L"Renamed"));
+  char text[32];
+  GetWindowTextA(window, text, 32);
+  EXPECT_STREQ(text, "Caption");
+  GetWindowTextA(item, text, 32);
+  EXPECT_STREQ(text, "Item");
+  EXPECT_TRUE(sys.SetDlgItemTextW(window, 5, L"Renamed"));
+  GetWindowTextA(item, text, 32);
+  EXPECT_STREQ(text, "Renamed");
+  DestroyWindow(window);
+  UnregisterClassA("RetraxAnsiCopyFailure", instance);
+
+  // Without its parameters the command interpreter would wait for input.
+  wchar_t cmd[MAX_PATH];
+  GetSystemDirectoryW(cmd, MAX_PATH);
+  wcscat(cmd, L"\\cmd.exe");
+  SHELLEXECUTEINFOW info = {};
+  info.cbSize = sizeof info;
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+  info.lpFile = cmd;
+  info.lpParameters = L"/c exit 3";
+  info.nShow = SW_HIDE;
+  MemFailAfter(2);  // no verb: the file is copy 1, the parameters copy 2
+  EXPECT_FALSE(sys.ShellExecuteExW(&info));
+  EXPECT_EQ((INT_PTR)info.hInstApp, SE_ERR_OOM);
+  EXPECT_EQ(info.hProcess, nullptr);
 }
 
 TEST_F(AnsiAdapters, FontRecordsTravelBothWays) {
@@ -329,19 +479,64 @@ TEST_F(AnsiAdapters, WindowsAreRegisteredAndNamedInTheAnsiCharacterSet) {
   UnregisterClassA("RetraxAnsiAdapterTest", instance);
 }
 
-// Runs only where the ANSI code page is 932 (Wine started with
-// LC_ALL=ja_JP.UTF-8): a double-byte character is two ANSI bytes but one
-// wide character, so byte counts and character counts part.
-TEST_F(AnsiRegistryAdapters, DoubleByteCodePageCountsCharactersNotBytes) {
-  // デ ー タ in code page 932.
-  const char bytes[] = "\x83\x66\x81\x5B\x83\x5E";
+TEST_F(AnsiRegistryAdapters, KeysAndValuesAreOpenedAndDeletedByTheirNames) {
+  // A name with a letter of the code page beyond ASCII (e acute).
+  const wchar_t* name = L"Caf\u00E9";
+  if (GetACP() != 1252) GTEST_SKIP() << "the ANSI code page is " << GetACP() << ", not 1252";
+  HKEY sub = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(key, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr), ERROR_SUCCESS);
+  RegSetValueExW(sub, name, 0, REG_SZ, (const BYTE*)L"1", 4);
+  RegSetValueExW(sub, nullptr, 0, REG_SZ, (const BYTE*)L"default", 16);
+  RegCloseKey(sub);
+
+  HKEY opened = nullptr;
+  ASSERT_EQ(sys.RegOpenKeyExW(key, name, 0, KEY_ALL_ACCESS, &opened), ERROR_SUCCESS);
+  EXPECT_EQ(sys.RegDeleteValueW(opened, name), ERROR_SUCCESS);
+  EXPECT_EQ(RegQueryValueExW(opened, name, nullptr, nullptr, nullptr, nullptr), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(sys.RegDeleteValueW(opened, nullptr), ERROR_SUCCESS) << "null names the default value";
+  EXPECT_EQ(RegQueryValueExW(opened, nullptr, nullptr, nullptr, nullptr, nullptr), ERROR_FILE_NOT_FOUND);
+  RegCloseKey(opened);
+  EXPECT_EQ(sys.RegDeleteKeyW(key, name), ERROR_SUCCESS);
+  EXPECT_NE(RegOpenKeyExW(key, name, 0, KEY_READ, &opened), ERROR_SUCCESS);
+}
+
+// A double-byte code page (932, which Wine converts whatever the host's
+// locale): a character is one or two bytes, so n bytes give fewer than n
+// characters, and the text ends right after them.
+TEST(AnsiTextConversion, DoubleByteTextEndsRightAfterItsCharacters) {
+  const char bytes[] = "\x83\x66\x81\x5B\x83\x5E";  // the katakana "de", long mark, "ta"
   const wchar_t word[] = L"\u30C7\u30FC\u30BF";
   char* copy = WideToAnsiCopy(word, 932);
   ASSERT_NE(copy, nullptr);
   EXPECT_STREQ(copy, bytes);
   MemRelease(&copy);
-  if (GetACP() != 932) GTEST_SKIP() << "the ANSI code page is " << GetACP() << ", not 932";
 
+  wchar_t wide[8];
+  wmemset(wide, L'#', 8);
+  DWORD length = 0;
+  ASSERT_TRUE(AnsiToWideInCodePage(wide, 8, bytes, &length, 932));
+  EXPECT_EQ(length, 3u);
+  EXPECT_STREQ(wide, word);
+  EXPECT_EQ(wide[4], L'#') << "nothing written past the terminator";
+  // Room for the characters is enough, though the six bytes would not fit.
+  EXPECT_TRUE(AnsiToWideInCodePage(wide, 4, bytes, &length, 932));
+  EXPECT_FALSE(AnsiToWideInCodePage(wide, 3, bytes, &length, 932));
+  EXPECT_EQ(length, 4u) << "the units needed, terminator included";
+  EXPECT_STREQ(wide, L"");
+  // A lead byte cut off from its trail byte still ends the text in place.
+  wmemset(wide, L'#', 8);
+  ASSERT_TRUE(AnsiToWideInCodePage(wide, 8, "A\x83", &length, 932));
+  EXPECT_LE(length, 2u);
+  EXPECT_EQ(wide[length], 0);
+
+}
+
+// Runs only where the ANSI code page is 932 (Wine started with
+// LC_ALL=ja_JP.UTF-8): the adapters themselves count characters, not bytes.
+TEST_F(AnsiRegistryAdapters, DoubleByteCodePageCountsCharactersNotBytes) {
+  if (GetACP() != 932) GTEST_SKIP() << "the ANSI code page is " << GetACP() << ", not 932";
+  const char bytes[] = "\x83\x66\x81\x5B\x83\x5E";
+  const wchar_t word[] = L"\u30C7\u30FC\u30BF";
   wchar_t wide[8];
   wmemset(wide, L'#', 8);
   EXPECT_EQ(AnsiToWide(wide, bytes), 3);
@@ -356,7 +551,7 @@ TEST_F(AnsiRegistryAdapters, DoubleByteCodePageCountsCharactersNotBytes) {
   LOGFONTW font = {};
   font.lfHeight = -12;
   font.lfCharSet = SHIFTJIS_CHARSET;
-  wcscpy(font.lfFaceName, L"\uFF2D\uFF33 \u30B4\u30B7\u30C3\u30AF");  // ＭＳ ゴシック
+  wcscpy(font.lfFaceName, L"\uFF2D\uFF33 \u30B4\u30B7\u30C3\u30AF");  // MS Gothic
   HFONT handle = sys.CreateFontIndirectW(&font);
   ASSERT_NE(handle, nullptr);
   LOGFONTW back = {};
