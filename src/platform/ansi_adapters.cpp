@@ -2,11 +2,19 @@
 // calls the ANSI function and converts text results back. Only the Windows 9x
 // family uses them; the NT family calls the wide functions directly.
 //
-// A text argument that cannot be copied (the heap is exhausted) fails the
-// call with the function's own failure result and ERROR_NOT_ENOUGH_MEMORY.
-// Passing null on instead would change the meaning of the call: a null value
-// name is the key's default value, a null profile value deletes the key, a
-// null command line starts the program without its arguments.
+// A text argument that cannot be copied fails the call with the function's
+// own failure result, without calling it:
+//  - the heap is exhausted: ERROR_NOT_ENOUGH_MEMORY. Passing null on instead
+//    would change the meaning of the call: a null value name is the key's
+//    default value, a null profile value deletes the key, a null command line
+//    starts the program without its arguments;
+//  - a name (of a file, folder, search pattern, library, registry key or
+//    value, or a program and its arguments) that the code page cannot spell:
+//    ERROR_NO_UNICODE_TRANSLATION. Its converted form would name something
+//    else: "?" is a wildcard, and a look-alike letter names the neighbouring
+//    file or key, which a deletion would then remove. Texts that are only
+//    shown (window and dialog texts, window classes, font faces) are
+//    converted as well as the code page allows.
 #include "platform/ansi_adapters.h"
 
 #include <shlobj.h>
@@ -19,18 +27,32 @@ namespace {
 // Size of the ANSI functions' own path buffers, and the size they are told.
 const DWORD kAnsiPathBytes = 260;
 
+enum Spelling { NAME_EXACT, SHOWN_TEXT };
+
 // The ANSI copy of one text argument, released when it goes out of scope.
+// A null argument stays null.
 struct AnsiText {
   char* text = nullptr;
-  bool failed = false;
+  DWORD error = 0;  // why there is no copy of a text that is not null
 
-  explicit AnsiText(const wchar_t* wide) {
+  explicit AnsiText(const wchar_t* wide, Spelling spelling = NAME_EXACT) {
+    if (wide == nullptr) return;
+    if (spelling == NAME_EXACT && !SpelledExactly(wide, CP_ACP)) {
+      error = ERROR_NO_UNICODE_TRANSLATION;
+      return;
+    }
     text = WideToAnsiCopy(wide, CP_ACP);
-    failed = wide != nullptr && text == nullptr;
+    if (text == nullptr) error = ERROR_NOT_ENOUGH_MEMORY;
   }
   ~AnsiText() { MemRelease(&text); }
   AnsiText(const AnsiText&) = delete;
   AnsiText& operator=(const AnsiText&) = delete;
+
+  // For adapters that report through the last error.
+  bool Failed() const {
+    if (error != 0) SetLastError(error);
+    return error != 0;
+  }
 };
 
 // Class names may be atoms (MAKEINTATOM) rather than texts; those pass as
@@ -40,14 +62,18 @@ struct AnsiClassName {
   const char* name;
 
   explicit AnsiClassName(const wchar_t* wide)
-      : copy(IS_INTRESOURCE(wide) ? nullptr : wide),
+      : copy(IS_INTRESOURCE(wide) ? nullptr : wide, SHOWN_TEXT),
         name(IS_INTRESOURCE(wide) ? (const char*)wide : copy.text) {}
-  bool failed() const { return copy.failed; }
+  bool Failed() const { return copy.Failed(); }
 };
 
-bool OutOfMemory() {
-  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-  return true;
+// The failure result of the shell's execute functions for an argument that
+// could not be copied.
+HINSTANCE ExecuteFailure(const AnsiText& a, const AnsiText& b, const AnsiText& c, const AnsiText& d) {
+  if (a.Failed() || b.Failed() || c.Failed() || d.Failed()) {
+    return (HINSTANCE)(INT_PTR)(GetLastError() == ERROR_NOT_ENOUGH_MEMORY ? SE_ERR_OOM : SE_ERR_FNF);
+  }
+  return nullptr;
 }
 
 // Puts the result of an ANSI text-output call (260-byte buffer, terminated)
@@ -151,31 +177,31 @@ void ConvertFaceName(const CHAR (&from)[LF_FACESIZE], WCHAR (&to)[LF_FACESIZE]) 
 HANDLE WINAPI AnsiCreateFile(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                              DWORD disposition, DWORD flags, HANDLE templateFile) {
   AnsiText ansiPath(path);
-  if (ansiPath.failed && OutOfMemory()) return INVALID_HANDLE_VALUE;
+  if (ansiPath.Failed()) return INVALID_HANDLE_VALUE;
   return CreateFileA(ansiPath.text, access, share, security, disposition, flags, templateFile);
 }
 
 BOOL WINAPI AnsiDeleteFile(LPCWSTR path) {
   AnsiText ansiPath(path);
-  if (ansiPath.failed && OutOfMemory()) return FALSE;
+  if (ansiPath.Failed()) return FALSE;
   return DeleteFileA(ansiPath.text);
 }
 
 DWORD WINAPI AnsiGetFileAttributes(LPCWSTR path) {
   AnsiText ansiPath(path);
-  if (ansiPath.failed && OutOfMemory()) return INVALID_FILE_ATTRIBUTES;
+  if (ansiPath.Failed()) return INVALID_FILE_ATTRIBUTES;
   return GetFileAttributesA(ansiPath.text);
 }
 
 BOOL WINAPI AnsiSetFileAttributes(LPCWSTR path, DWORD attributes) {
   AnsiText ansiPath(path);
-  if (ansiPath.failed && OutOfMemory()) return FALSE;
+  if (ansiPath.Failed()) return FALSE;
   return SetFileAttributesA(ansiPath.text, attributes);
 }
 
 HANDLE WINAPI AnsiFindFirstFile(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
   AnsiText ansiPattern(pattern);
-  if (ansiPattern.failed && OutOfMemory()) return INVALID_HANDLE_VALUE;
+  if (ansiPattern.Failed()) return INVALID_HANDLE_VALUE;
   WIN32_FIND_DATAA found;
   memset(&found, 0, sizeof found);
   HANDLE search = FindFirstFileA(ansiPattern.text, &found);
@@ -193,13 +219,13 @@ BOOL WINAPI AnsiFindNextFile(HANDLE search, LPWIN32_FIND_DATAW data) {
 
 BOOL WINAPI AnsiRemoveDirectory(LPCWSTR path) {
   AnsiText ansiPath(path);
-  if (ansiPath.failed && OutOfMemory()) return FALSE;
+  if (ansiPath.Failed()) return FALSE;
   return RemoveDirectoryA(ansiPath.text);
 }
 
 BOOL WINAPI AnsiSetCurrentDirectory(LPCWSTR path) {
   AnsiText ansiPath(path);
-  if (ansiPath.failed && OutOfMemory()) return FALSE;
+  if (ansiPath.Failed()) return FALSE;
   return SetCurrentDirectoryA(ansiPath.text);
 }
 
@@ -252,22 +278,20 @@ DWORD WINAPI AnsiGetTempPath(DWORD size, LPWSTR buffer) {
 
 DWORD WINAPI AnsiGetShortPathName(LPCWSTR longPath, LPWSTR shortPath, DWORD size) {
   AnsiText ansiLong(longPath);
-  if (ansiLong.failed && OutOfMemory()) return 0;
+  if (ansiLong.Failed()) return 0;
   char ansi[kAnsiPathBytes + 1] = {0};
   return ReturnAnsiText(GetShortPathNameA(ansiLong.text, ansi, kAnsiPathBytes), ansi, shortPath, size);
 }
 
 BOOL WINAPI AnsiWritePrivateProfileString(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR file) {
   AnsiText ansiSection(section), ansiKey(key), ansiValue(value), ansiFile(file);
-  if ((ansiSection.failed || ansiKey.failed || ansiValue.failed || ansiFile.failed) && OutOfMemory()) {
-    return FALSE;
-  }
+  if (ansiSection.Failed() || ansiKey.Failed() || ansiValue.Failed() || ansiFile.Failed()) return FALSE;
   return WritePrivateProfileStringA(ansiSection.text, ansiKey.text, ansiValue.text, ansiFile.text);
 }
 
 HMODULE WINAPI AnsiLoadLibrary(LPCWSTR path) {
   AnsiText ansiPath(path);
-  if (ansiPath.failed && OutOfMemory()) return nullptr;
+  if (ansiPath.Failed()) return nullptr;
   return LoadLibraryA(ansiPath.text);
 }
 
@@ -276,7 +300,7 @@ BOOL WINAPI AnsiCreateProcess(LPCWSTR application, LPWSTR commandLine, LPSECURIT
                               LPVOID environment, LPCWSTR folder, LPSTARTUPINFOW startup,
                               LPPROCESS_INFORMATION process) {
   AnsiText ansiApplication(application), ansiCommandLine(commandLine), ansiFolder(folder);
-  if ((ansiApplication.failed || ansiCommandLine.failed || ansiFolder.failed) && OutOfMemory()) return FALSE;
+  if (ansiApplication.Failed() || ansiCommandLine.Failed() || ansiFolder.Failed()) return FALSE;
   // The callers leave the text fields of STARTUPINFOW null; the rest of the
   // record is laid out as STARTUPINFOA.
   return CreateProcessA(ansiApplication.text, ansiCommandLine.text, processSecurity, threadSecurity,
@@ -287,17 +311,15 @@ BOOL WINAPI AnsiCreateProcess(LPCWSTR application, LPWSTR commandLine, LPSECURIT
 HINSTANCE WINAPI AnsiShellExecute(HWND window, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters,
                                   LPCWSTR folder, INT show) {
   AnsiText ansiVerb(verb), ansiFile(file), ansiParameters(parameters), ansiFolder(folder);
-  if ((ansiVerb.failed || ansiFile.failed || ansiParameters.failed || ansiFolder.failed) && OutOfMemory()) {
-    return (HINSTANCE)SE_ERR_OOM;
-  }
+  if (HINSTANCE failure = ExecuteFailure(ansiVerb, ansiFile, ansiParameters, ansiFolder)) return failure;
   return ShellExecuteA(window, ansiVerb.text, ansiFile.text, ansiParameters.text, ansiFolder.text, show);
 }
 
 BOOL WINAPI AnsiShellExecuteEx(SHELLEXECUTEINFOW* info) {
   AnsiText ansiVerb(info->lpVerb), ansiFile(info->lpFile), ansiParameters(info->lpParameters),
       ansiFolder(info->lpDirectory);
-  if ((ansiVerb.failed || ansiFile.failed || ansiParameters.failed || ansiFolder.failed) && OutOfMemory()) {
-    info->hInstApp = (HINSTANCE)SE_ERR_OOM;
+  if (HINSTANCE failure = ExecuteFailure(ansiVerb, ansiFile, ansiParameters, ansiFolder)) {
+    info->hInstApp = failure;
     return FALSE;
   }
   // Both records are 60 bytes of the same layout; only the texts differ.
@@ -328,14 +350,14 @@ BOOL WINAPI AnsiSHGetPathFromIDList(const _ITEMIDLIST* list, LPWSTR path) {
 
 LONG WINAPI AnsiRegOpenKeyEx(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result) {
   AnsiText ansiSubKey(subKey);
-  if (ansiSubKey.failed) return ERROR_NOT_ENOUGH_MEMORY;
+  if (ansiSubKey.error != 0) return (LONG)ansiSubKey.error;
   return RegOpenKeyExA(key, ansiSubKey.text, options, access, result);
 }
 
 LONG WINAPI AnsiRegQueryValueEx(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
                                 LPDWORD count) {
   AnsiText ansiName(name);
-  if (ansiName.failed) return ERROR_NOT_ENOUGH_MEMORY;
+  if (ansiName.error != 0) return (LONG)ansiName.error;
   if (data == nullptr || count == nullptr) {
     return RegQueryValueExA(key, ansiName.text, reserved, type, data, count);
   }
@@ -385,12 +407,14 @@ LONG WINAPI AnsiRegQueryValueEx(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWOR
 LONG WINAPI AnsiRegSetValueEx(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data,
                               DWORD count) {
   AnsiText ansiName(name);
-  if (ansiName.failed) return ERROR_NOT_ENOUGH_MEMORY;
+  if (ansiName.error != 0) return (LONG)ansiName.error;
   if (type != REG_SZ && type != REG_EXPAND_SZ) {
     return RegSetValueExA(key, ansiName.text, reserved, type, data, count);
   }
-  AnsiText ansiData((LPCWSTR)data);
-  if (ansiData.failed) return ERROR_NOT_ENOUGH_MEMORY;
+  // String data is stored, not looked up: it is converted as well as the
+  // code page allows.
+  AnsiText ansiData((LPCWSTR)data, SHOWN_TEXT);
+  if (ansiData.error != 0) return (LONG)ansiData.error;
   // The caller's count is in wide bytes; the ANSI text sets its own.
   DWORD ansiCount = ansiData.text == nullptr ? 0 : (DWORD)strlen(ansiData.text) + 1;
   return RegSetValueExA(key, ansiName.text, reserved, type, (const BYTE*)ansiData.text, ansiCount);
@@ -398,25 +422,25 @@ LONG WINAPI AnsiRegSetValueEx(HKEY key, LPCWSTR name, DWORD reserved, DWORD type
 
 LONG WINAPI AnsiRegDeleteKey(HKEY key, LPCWSTR subKey) {
   AnsiText ansiSubKey(subKey);
-  if (ansiSubKey.failed) return ERROR_NOT_ENOUGH_MEMORY;
+  if (ansiSubKey.error != 0) return (LONG)ansiSubKey.error;
   return RegDeleteKeyA(key, ansiSubKey.text);
 }
 
 LONG WINAPI AnsiRegDeleteValue(HKEY key, LPCWSTR name) {
   AnsiText ansiName(name);
-  if (ansiName.failed) return ERROR_NOT_ENOUGH_MEMORY;
+  if (ansiName.error != 0) return (LONG)ansiName.error;
   return RegDeleteValueA(key, ansiName.text);
 }
 
 int WINAPI AnsiRemoveFontResource(LPCWSTR path) {
   AnsiText ansiPath(path);
-  if (ansiPath.failed && OutOfMemory()) return 0;
+  if (ansiPath.Failed()) return 0;
   return RemoveFontResourceA(ansiPath.text);
 }
 
 ATOM WINAPI AnsiRegisterClass(const WNDCLASSW* windowClass) {
   AnsiClassName className(windowClass->lpszClassName);
-  if (className.failed() && OutOfMemory()) return 0;
+  if (className.Failed()) return 0;
   WNDCLASSA ansi;
   ansi.style = windowClass->style;
   ansi.lpfnWndProc = windowClass->lpfnWndProc;
@@ -436,21 +460,21 @@ HWND WINAPI AnsiCreateWindowEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowN
                                int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
                                LPVOID parameter) {
   AnsiClassName ansiClass(className);
-  AnsiText ansiWindowName(windowName);
-  if ((ansiClass.failed() || ansiWindowName.failed) && OutOfMemory()) return nullptr;
+  AnsiText ansiWindowName(windowName, SHOWN_TEXT);
+  if (ansiClass.Failed() || ansiWindowName.Failed()) return nullptr;
   return CreateWindowExA(exStyle, ansiClass.name, ansiWindowName.text, style, x, y, width, height, parent,
                          menu, instance, parameter);
 }
 
 BOOL WINAPI AnsiSetWindowText(HWND window, LPCWSTR text) {
-  AnsiText ansiText(text);
-  if (ansiText.failed && OutOfMemory()) return FALSE;
+  AnsiText ansiText(text, SHOWN_TEXT);
+  if (ansiText.Failed()) return FALSE;
   return SetWindowTextA(window, ansiText.text);
 }
 
 BOOL WINAPI AnsiSetDlgItemText(HWND dialog, int item, LPCWSTR text) {
-  AnsiText ansiText(text);
-  if (ansiText.failed && OutOfMemory()) return FALSE;
+  AnsiText ansiText(text, SHOWN_TEXT);
+  if (ansiText.Failed()) return FALSE;
   return SetDlgItemTextA(dialog, item, ansiText.text);
 }
 

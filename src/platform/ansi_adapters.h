@@ -14,6 +14,13 @@ bool AnsiToWideBounded(wchar_t* output, DWORD capacity, const char* text, DWORD*
 // with CP_ACP.
 bool AnsiToWideInCodePage(wchar_t* output, DWORD capacity, const char* text, DWORD* length, UINT codePage);
 
+// True when the code page spells every character of the text and gives it
+// back unchanged. WideCharToMultiByte replaces what it cannot spell by "?"
+// (a wildcard) or by a look-alike ("best fit": U+0100, A with macron, and
+// U+0141, L with stroke, become plain "A" and "L"), and either way the text
+// may name another file or key.
+bool SpelledExactly(const wchar_t* text, UINT codePage);
+
 HANDLE WINAPI AnsiCreateFile(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                              DWORD disposition, DWORD flags, HANDLE templateFile);
 BOOL WINAPI AnsiDeleteFile(LPCWSTR path);

@@ -17,6 +17,20 @@ char* WideToAnsiCopy(const wchar_t* text, UINT codePage) {
   return copy;
 }
 
+bool SpelledExactly(const wchar_t* text, UINT codePage) {
+  // Each character on its own: a double-byte code page spells one in one or
+  // two bytes, and a surrogate half, spelled alone, never comes back.
+  for (; *text != 0; ++text) {
+    char bytes[4];
+    wchar_t back = 0;
+    int count = WideCharToMultiByte(codePage, 0, text, 1, bytes, sizeof bytes, nullptr, nullptr);
+    if (count <= 0 || MultiByteToWideChar(codePage, 0, bytes, count, &back, 1) != 1 || back != *text) {
+      return false;
+    }
+  }
+  return true;
+}
+
 bool AnsiToWideInCodePage(wchar_t* output, DWORD capacity, const char* text, DWORD* length, UINT codePage) {
   int bytes = text == nullptr ? 0 : (int)strlen(text);
   int needed = bytes == 0 ? 0 : MultiByteToWideChar(codePage, 0, text, bytes, nullptr, 0);

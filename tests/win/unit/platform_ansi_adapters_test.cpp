@@ -500,6 +500,53 @@ TEST_F(AnsiRegistryAdapters, KeysAndValuesAreOpenedAndDeletedByTheirNames) {
   EXPECT_NE(RegOpenKeyExW(key, name, 0, KEY_READ, &opened), ERROR_SUCCESS);
 }
 
+// What WideCharToMultiByte makes of a letter the code page lacks is a "?",
+// a wildcard, or a look-alike: under 1252 "\u0141odz" (L with stroke)
+// becomes "Lodz". Either names a neighbour, which a deletion would remove;
+// such names are refused. Texts that are only stored or shown keep what the
+// code page can show.
+TEST_F(AnsiRegistryAdapters, ANameTheCodePageCannotSpellIsRefusedNotReplacedByALookAlike) {
+  const std::wstring lookAlike = L"\u0141odz";
+  const std::wstring unspellable = L"\u05D0\u05D1";  // two Hebrew letters: "??" in 1252 and 932
+  if (SpelledExactly(lookAlike.c_str(), GetACP()) || SpelledExactly(unspellable.c_str(), GetACP())) {
+    GTEST_SKIP() << "the ANSI code page " << GetACP() << " spells them";
+  }
+  HKEY neighbour = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(key, L"Lodz", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &neighbour, nullptr),
+            ERROR_SUCCESS);
+  RegCloseKey(neighbour);
+  RegSetValueExW(key, L"Lodz", 0, REG_SZ, (const BYTE*)L"1", 4);
+  scratch.MakeFile(L"Lodz.txt");
+  scratch.MakeFile(L"ab.txt");
+
+  EXPECT_EQ(sys.RegDeleteKeyW(key, lookAlike.c_str()), ERROR_NO_UNICODE_TRANSLATION);
+  EXPECT_EQ(sys.RegDeleteValueW(key, lookAlike.c_str()), ERROR_NO_UNICODE_TRANSLATION);
+  HKEY opened = nullptr;
+  EXPECT_EQ(sys.RegOpenKeyExW(key, lookAlike.c_str(), 0, KEY_READ, &opened), ERROR_NO_UNICODE_TRANSLATION);
+  EXPECT_EQ(RegOpenKeyExW(key, L"Lodz", 0, KEY_READ, &opened), ERROR_SUCCESS);
+  RegCloseKey(opened);
+  EXPECT_EQ(RegQueryValueExW(key, L"Lodz", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+
+  EXPECT_FALSE(sys.DeleteFileW(scratch.Child(lookAlike + L".txt").c_str()));
+  EXPECT_EQ(GetLastError(), (DWORD)ERROR_NO_UNICODE_TRANSLATION);
+  EXPECT_EQ(scratch.CountEntries(), 2) << "Lodz.txt stays";
+  WIN32_FIND_DATAW found;
+  EXPECT_EQ(sys.FindFirstFileW(scratch.Child(unspellable + L".txt").c_str(), &found), INVALID_HANDLE_VALUE)
+      << "\"??.txt\" would find ab.txt";
+
+  DWORD type = 0, count = sizeof type;
+  EXPECT_EQ(sys.RegSetValueExW(key, L"Shown", 0, REG_SZ, (const BYTE*)unspellable.c_str(), 6), ERROR_SUCCESS);
+  char stored[8] = {};
+  count = sizeof stored;
+  EXPECT_EQ(RegQueryValueExA(key, "Shown", nullptr, &type, (BYTE*)stored, &count), ERROR_SUCCESS);
+  EXPECT_STREQ(stored, "??");
+  HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  EXPECT_TRUE(sys.SetWindowTextW(window, (unspellable + L" x").c_str()));
+  GetWindowTextA(window, stored, sizeof stored);
+  EXPECT_STREQ(stored, "?? x");
+  DestroyWindow(window);
+}
+
 // A double-byte code page (932, which Wine converts whatever the host's
 // locale): a character is one or two bytes, so n bytes give fewer than n
 // characters, and the text ends right after them.
@@ -529,6 +576,12 @@ TEST(AnsiTextConversion, DoubleByteTextEndsRightAfterItsCharacters) {
   EXPECT_LE(length, 2u);
   EXPECT_EQ(wide[length], 0);
 
+  EXPECT_TRUE(SpelledExactly(word, 932));
+  EXPECT_FALSE(SpelledExactly(word, 1252));
+  EXPECT_TRUE(SpelledExactly(L"Caf\u00E9 ?*", 1252));
+  EXPECT_FALSE(SpelledExactly(L"\u0141odz", 1252)) << "best fit gives Lodz";
+  EXPECT_FALSE(SpelledExactly(L"\u0141odz", 932));
+  EXPECT_FALSE(SpelledExactly(L"\U0001F600", 932)) << "a surrogate pair";
 }
 
 // Runs only where the ANSI code page is 932 (Wine started with
