@@ -300,14 +300,15 @@ StageScan ScanStagedFolder(const std::string& root) {
     return scan;
   }
   walker.Walk(root, "", u".", 0);
-  // Deregistering goes by the font's face name in the system's Fonts key,
-  // which a font installed for all programs under the same name shares.
+  // A flagged font is deregistered before it is deleted, and its folder is
+  // never pruned: right for fonts the installer registers with Windows,
+  // wrong for fonts the application only reads from its own folder.
   if (scan.fonts)
     walker.Warn(".", std::to_string(scan.fonts) +
                          (scan.fonts == 1 ? " font is" : " fonts are") +
-                         " flagged \"font\": the uninstaller takes them out of the system's "
-                         "font table by their face name; remove the flag from fonts that the "
-                         "installer does not register with Windows");
+                         " flagged \"font\": the uninstaller deregisters them and never prunes "
+                         "their folders; remove the flag from fonts that the installer does not "
+                         "register with Windows");
   if (scan.items.empty() && CountErrors(scan.findings) == 0)
     walker.Warn(".", "the folder is empty; the manifest lists no files");
   return scan;
