@@ -321,6 +321,7 @@ std::wstring Wide(const std::u16string& text) { return std::wstring(text.begin()
 
 RunResult RunProgram(const std::wstring& program, const std::wstring& arguments, const RunOptions& options) {
   Process process;
+  if (options.sandbox) options.sandbox->PrepareProcess(&process);
   if (!process.Start(program, arguments, options.folder)) return RunResult();
   std::vector<HWND> answered;
   std::vector<ShownDialog> shown;

@@ -148,6 +148,9 @@ struct RunOptions {
   // no OK. Needs the virtual display; without one, message boxes fail at
   // once and the program goes on as if they had been cancelled.
   bool dismissDialogs = false;
+  // When set, the run gets that sandbox's environment (PrepareProcess): its
+  // temporary folder is the sandbox's "temp".
+  const Sandbox* sandbox = nullptr;
 };
 
 // Starts program with the command line "program" arguments and waits for
