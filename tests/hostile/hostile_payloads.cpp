@@ -330,7 +330,8 @@ void AddUnterminated(std::vector<Case>* cases) {
                            "the second message is counted 65535 units long and holds 2"));
 }
 
-void AddFlagsAndNesting(std::vector<Case>* cases) {
+// Values no writer produces in fields the reader takes as they stand.
+void AddStrayValues(std::vector<Case>* cases) {
   Bytes payload = pack::EncodePayload(BasePayload());
   const std::vector<Chunk> chunks = Chunks(payload);
   const Chunk header = Find(chunks, CHUNK_HEADER);
@@ -345,6 +346,12 @@ void AddFlagsAndNesting(std::vector<Case>* cases) {
                              "an opaque body that begins with an end chunk: skipped by position"));
   cases->push_back(Damaged("opaque-unloadable", WithBody(CHUNK_OPAQUE, {1, 2, 3, 4}, CHUNK_FLAG_UNLOADABLE),
                            kAfterMessages, "an opaque chunk stored in a form the program cannot load"));
+  std::vector<pack::RegistryRecord> roots;
+  for (uint32_t root : {0u, 4u, 0x7FFFFFFFu, 0x80000007u, 0xFFFFFFFFu})
+    roots.push_back({root, u"Software\\RetraxHostileNowhere"});
+  cases->push_back(Completes("registry-roots-not-predefined",
+                             WithBody(CHUNK_REGISTRY, pack::EncodeRegistryList(roots)),
+                             "registry entries under roots 0, 4, 0x7FFFFFFF, 0x80000007 and 0xFFFFFFFF"));
 }
 
 // The base payload with its message table replaced, cut just before its end
@@ -413,7 +420,7 @@ std::vector<Case> ContainerCases() {
   AddRecordBounds(&cases);
   AddHeaderOffsets(&cases);
   AddUnterminated(&cases);
-  AddFlagsAndNesting(&cases);
+  AddStrayValues(&cases);
   return cases;
 }
 

@@ -70,7 +70,22 @@ class HostileScenario : public harness::MarkedScenario {
       EXPECT_EQ(run.dialogs[0].caption.empty(), caption.empty());
       EXPECT_EQ(AppRemoved(), std::vector<std::wstring>{}) << "a damaged payload removes nothing";
     }
+    EXPECT_EQ(TempLeftovers(), std::vector<std::wstring>{}) << "the run's temporary folder is left as it was";
     EXPECT_TRUE(MarkersInPlace());
+  }
+
+  // What the runs left in their temporary folder besides its markers.
+  std::vector<std::wstring> TempLeftovers() const {
+    std::vector<std::wstring> left;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(sandbox.Path(L"temp\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return left;
+    do {
+      const std::wstring name = found.cFileName;
+      if (name != L"." && name != L".." && name.compare(0, 16, L"retrax-sentinel-") != 0) left.push_back(name);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return left;
   }
 
   // Runs every case silently, each with the application installed afresh.
