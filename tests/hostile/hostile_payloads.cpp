@@ -330,6 +330,34 @@ void AddUnterminated(std::vector<Case>* cases) {
                            "the second message is counted 65535 units long and holds 2"));
 }
 
+// Folder macros in the two texts that are expanded, the folder trees and
+// the pre-uninstall command, each far beyond the 65,500 units the expansion
+// works in. A text that does not expand whole is not the installer's: the
+// tree is passed over, the command not started.
+void AddMacroExpansions(std::vector<Case>* cases) {
+  std::u16string many;
+  for (int i = 0; i < 6000; ++i) many += u"#InstallDir#";
+  std::u16string windows;
+  for (int i = 0; i < 10000; ++i) windows += u"#Windows#";
+  const std::u16string atEnd = Repeat(u'a', 65490) + u"#Windows#\\*.*";
+  const std::u16string longToken = u"#" + Repeat(u'W', 70000) + u"#\\*.*";
+  cases->push_back(Completes("folder-tree-expanding-beyond-its-buffer",
+                             WithBody(CHUNK_FOLDER_TREES, pack::EncodeFolderTrees({many + u"\\*.*"})),
+                             "a folder tree of 6,000 #InstallDir# macros: some 400,000 units expanded"));
+  cases->push_back(Completes("folder-tree-macro-at-expansion-end",
+                             WithBody(CHUNK_FOLDER_TREES, pack::EncodeFolderTrees({atEnd})),
+                             "a folder tree whose #Windows# stands at the end of the expansion's buffer"));
+  cases->push_back(Completes("folder-tree-token-of-70000-units",
+                             WithBody(CHUNK_FOLDER_TREES, pack::EncodeFolderTrees({longToken})),
+                             "a folder tree of one #...# token 70,000 units long"));
+  cases->push_back(Completes("command-expanding-beyond-its-buffer",
+                             WithBody(CHUNK_HEADER, pack::EncodeHeader({0, windows, u""})),
+                             "a pre-uninstall command of 10,000 #Windows# macros"));
+  cases->push_back(Completes("command-of-unknown-macros",
+                             WithBody(CHUNK_HEADER, pack::EncodeHeader({0, u"#Foo#\\#Bar#.exe %n%s", u""})),
+                             "a pre-uninstall command of macros that name nothing"));
+}
+
 // Values no writer produces in fields the reader takes as they stand.
 void AddStrayValues(std::vector<Case>* cases) {
   Bytes payload = pack::EncodePayload(BasePayload());
@@ -420,6 +448,7 @@ std::vector<Case> ContainerCases() {
   AddRecordBounds(&cases);
   AddHeaderOffsets(&cases);
   AddUnterminated(&cases);
+  AddMacroExpansions(&cases);
   AddStrayValues(&cases);
   return cases;
 }
