@@ -217,12 +217,26 @@ void RemoveShortcutFiles() {
 void RemoveShortcutFolders() {
   const uint32_t start = uninstallData.files.count;
   RxChar current[RX_MAX_PATH];
+  // The folders and levels of the entry before, as they were listed. The
+  // shortcuts of one group share them, and an entry that repeats them would
+  // try the same folders right after they were tried, with nothing changed
+  // since: it is passed over. Each try costs protected-folder checks and
+  // removals.
+  RxChar lastFirst[RX_MAX_PATH], lastSecond[RX_MAX_PATH];
+  uint32_t lastLevels = 0;
+  bool haveLast = false;
   for (uint32_t i = 0; i < uninstallData.shortcuts.count; ++i) {
     ShortcutEntry* entry = uninstallData.shortcuts.items[i];
     RxChar* first = entry->folder;
     RxChar* second = entry->secondFolder;
     const bool two = second[0] != 0;
-    if (IsAbsolutePath(first) && (!two || IsAbsolutePath(second))) {
+    const bool repeated = haveLast && entry->levels == lastLevels && EqualNoCase(first, lastFirst) &&
+                          EqualNoCase(second, lastSecond);
+    if (!repeated) {
+      haveLast = CopyText(lastFirst, RX_MAX_PATH, first) && CopyText(lastSecond, RX_MAX_PATH, second);
+      lastLevels = entry->levels;
+    }
+    if (!repeated && IsAbsolutePath(first) && (!two || IsAbsolutePath(second))) {
       while (!KeepFolder(first) && !(two && KeepFolder(second))) {
         GetCurrentFolder(current);
         RemoveBackslash(current);
@@ -252,6 +266,12 @@ void PruneInstallFolders() {
   }
   RxChar lastPruned[RX_MAX_PATH];
   lastPruned[0] = 0;
+  // The folder the previous entry started from, whether or not it went.
+  // The entries of one folder follow each other and nothing changes between
+  // them: a folder that could not go for one cannot go for the next, and
+  // each try costs a protected-folder check and a removal.
+  RxChar lastTried[RX_MAX_PATH];
+  lastTried[0] = 0;
   const uint32_t start = uninstallData.files.count + uninstallData.shortcuts.count + uninstallData.registry.count;
   for (uint32_t i = 0; i < uninstallData.files.count; ++i) {
     const FileEntry* entry = uninstallData.files.items[i];
@@ -261,7 +281,8 @@ void PruneInstallFolders() {
     if (BuildEntryPath(entry)) {
       if (entry->name[0] != 0) CutAtLastBackslash(path);
       RemoveBackslash(path);
-      if (!EqualNoCase(path, lastPruned)) {
+      if (!EqualNoCase(path, lastPruned) && !EqualNoCase(path, lastTried)) {
+        CopyText(lastTried, RX_MAX_PATH, path);
         for (bool first = true; !KeepFolder(path) && RemoveFolder(path); first = false) {
           if (first) CopyText(lastPruned, RX_MAX_PATH, path);
           if (!CutAtLastBackslash(path)) break;

@@ -75,4 +75,50 @@ TEST_F(FolderPhases, PruningClimbsFromEachEntryAndPassesOverWhatItHasJustRemoved
   EXPECT_EQ(CurrentFolder(), sandbox.root()) << "the parent of installDir";
 }
 
+// The entries of one folder come in a run. Once its folder would not go,
+// the rest of the run tries nothing; an entry of that folder after another
+// folder's entry tries it again.
+TEST_F(FolderPhases, PruningTriesAFolderThatStaysOnceForEachRunOfItsEntries) {
+  ASSERT_TRUE(sandbox.WriteFile(L"app\\kept\\user.txt", {'u'}));
+  ASSERT_TRUE(sandbox.MakeFolder(L"app\\gone"));
+  ASSERT_TRUE(sandbox.WriteFile(L"app\\uninstall.exe", {'u'}));
+  pack::Payload payload;
+  payload.files = {
+      {u".\\kept", u"a.dat", 0}, {u".\\kept", u"b.dat", 0}, {u".\\kept", u"c.dat", 0},
+      {u".\\gone", u"d.dat", 0}, {u".\\kept", u"e.dat", 0},
+  };
+  Load(payload);
+  PruneInstallFolders();
+  const std::vector<std::wstring> expected = {
+      sandbox.Path(L"app\\kept"), sandbox.Path(L"app\\gone"), sandbox.Path(L"app"), sandbox.Path(L"app\\kept"),
+  };
+  EXPECT_EQ(tried, expected);
+  EXPECT_FALSE(sandbox.Exists(L"app\\gone"));
+  EXPECT_TRUE(sandbox.Exists(L"app\\kept\\user.txt"));
+}
+
+// The shortcuts of one group share folders and levels: after the first of
+// them, nothing is tried again until an entry differs, if only in its
+// levels. What goes and what stays is as if each had tried.
+TEST_F(FolderPhases, ShortcutEntriesThatRepeatTheEntryBeforeTryNothingAgain) {
+  ASSERT_TRUE(sandbox.MakeFolder(L"menu\\group"));
+  ASSERT_TRUE(sandbox.WriteFile(L"menu\\other\\user.lnk", {'u'}));
+  const std::u16string group = At(L"menu\\group"), other = At(L"menu\\other");
+  pack::Payload payload;
+  payload.shortcuts = {
+      {1, group, u"", u"a.lnk"}, {1, group, u"", u"b.lnk"}, {1, other, u"", u"c.lnk"},
+      {1, other, u"", u"d.lnk"}, {0, other, u"", u"e.lnk"}, {1, group, u"", u"f.lnk"},
+  };
+  Load(payload);
+  RemoveShortcutFolders();
+  const std::wstring menu = sandbox.Path(L"menu");
+  const std::vector<std::wstring> expected = {
+      sandbox.Path(L"menu\\group"), menu, sandbox.Path(L"menu\\other"), menu, sandbox.Path(L"menu\\other"),
+      sandbox.Path(L"menu\\group"), menu,
+  };
+  EXPECT_EQ(tried, expected);
+  EXPECT_FALSE(sandbox.Exists(L"menu\\group"));
+  EXPECT_TRUE(sandbox.Exists(L"menu\\other\\user.lnk"));
+}
+
 }  // namespace
