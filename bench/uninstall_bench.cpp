@@ -1,0 +1,274 @@
+// The uninstall benchmark: one installed application, removed again and
+// again, by the baseline program's plain loop and by retrax.exe with /S,
+// with /Q and confirmed with its progress window. The installation is made
+// afresh before every run and is not timed; a run is timed from the start
+// of its process to its end, and counts only when everything listed is
+// gone afterwards.
+//
+// The application: 10,000 files, 50 in each of 200 folders three levels
+// deep (8 x 4 x 5), listed parents first as an installer writes them; 500
+// shortcut files in 10 groups of a start-menu folder; 2,000 registry keys
+// of HKEY_CURRENT_USER with two values each.
+#include <windows.h>
+#include <stdio.h>
+
+#include <string>
+#include <vector>
+
+#include "bench.h"
+#include "harness/harness.h"
+
+namespace bench {
+namespace {
+
+const int kTop = 8, kMiddle = 4, kBottom = 5;  // 8 + 32 + 160 = 200 folders
+const int kFilesPerFolder = 50;
+const int kGroups = 10, kShortcutsPerGroup = 50;
+const int kKeys = 2000;
+const DWORD kRunLimitMs = 10 * 60 * 1000;
+
+std::wstring Numbered(const wchar_t* format, int number) {
+  wchar_t text[64];
+  swprintf(text, 64, format, number);
+  return text;
+}
+
+class Installation {
+ public:
+  explicit Installation(const harness::Sandbox& sandbox) : sandbox_(sandbox) {
+    for (int a = 1; a <= kTop; ++a) {
+      const std::wstring top = L"App\\" + Numbered(L"Module %d", a);
+      folders_.push_back(top);
+      for (int b = 1; b <= kMiddle; ++b) {
+        const std::wstring middle = top + L"\\" + Numbered(L"Part %d", b);
+        folders_.push_back(middle);
+        for (int c = 1; c <= kBottom; ++c) folders_.push_back(middle + L"\\" + Numbered(L"Set %d", c));
+      }
+    }
+    payload_ = harness::StandardPayload();
+    // No closing message: the confirmed run ends without another box.
+    payload_.messages[MSG_DONE].clear();
+    for (const std::wstring& folder : folders_) {
+      for (int f = 1; f <= kFilesPerFolder; ++f) {
+        const std::wstring name = Numbered(L"file %02d.dat", f);
+        files_.push_back(folder + L"\\" + name);
+        payload_.files.push_back({harness::U16(sandbox_.Path(folder)), harness::U16(name), 0});
+      }
+    }
+    const std::wstring menu = L"Menu\\Bench";
+    for (int g = 1; g <= kGroups; ++g) {
+      const std::wstring group = menu + L"\\" + Numbered(L"Group %d", g);
+      shortcutFolders_.push_back(group);
+      for (int s = 1; s <= kShortcutsPerGroup; ++s) {
+        const std::wstring name = Numbered(L"Shortcut %02d.lnk", s);
+        shortcuts_.push_back(group + L"\\" + name);
+        // One level up as well: the group's parent goes with the last group.
+        payload_.shortcuts.push_back({1, harness::U16(sandbox_.Path(group)), u"", harness::U16(name)});
+      }
+    }
+    shortcutFolders_.push_back(menu);
+    for (int k = 1; k <= kKeys; ++k) {
+      keys_.push_back(sandbox_.RegistryKey(Numbered(L"Bench\\Key %04d", k)));
+      payload_.registry.push_back({harness::kPayloadHkcu, harness::U16(keys_.back())});
+    }
+  }
+
+  const pack::Payload& payload() const { return payload_; }
+
+  // Files, shortcuts and keys, over whatever an earlier run left.
+  bool Create() const {
+    for (const std::wstring& folder : folders_)
+      if (!sandbox_.MakeFolder(folder)) return false;
+    for (size_t i = 0; i + 1 < shortcutFolders_.size(); ++i)
+      if (!sandbox_.MakeFolder(shortcutFolders_[i])) return false;
+    for (const std::vector<std::wstring>* list : {&files_, &shortcuts_}) {
+      for (const std::wstring& file : *list) {
+        HANDLE handle = CreateFileW(sandbox_.Path(file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) return false;
+        CloseHandle(handle);
+      }
+    }
+    for (const std::wstring& path : keys_) {
+      HKEY key;
+      if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
+          ERROR_SUCCESS)
+        return false;
+      const wchar_t name[] = L"Bench App";
+      const DWORD count = 1;
+      const bool ok =
+          RegSetValueExW(key, L"DisplayName", 0, REG_SZ, (const BYTE*)name, sizeof name) == ERROR_SUCCESS &&
+          RegSetValueExW(key, L"Count", 0, REG_DWORD, (const BYTE*)&count, sizeof count) == ERROR_SUCCESS;
+      RegCloseKey(key);
+      if (!ok) return false;
+    }
+    return true;
+  }
+
+  // The first listed thing still there, or empty when all are gone. A
+  // folder that is gone took its files with it.
+  std::wstring Leftover() const {
+    for (const std::vector<std::wstring>* list : {&folders_, &shortcutFolders_}) {
+      for (const std::wstring& folder : *list)
+        if (sandbox_.Exists(folder)) return folder;
+    }
+    for (const std::wstring& path : keys_) {
+      HKEY key;
+      if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        RegCloseKey(key);
+        return L"HKCU\\" + path;
+      }
+    }
+    return std::wstring();
+  }
+
+  // The baseline program's list: files, then folders deepest first,
+  // shortcuts, their folders, keys.
+  harness::Bytes BaselineList() const {
+    std::wstring text;
+    for (auto file = files_.rbegin(); file != files_.rend(); ++file) text += L"F " + sandbox_.Path(*file) + L"\n";
+    for (auto folder = folders_.rbegin(); folder != folders_.rend(); ++folder)
+      text += L"D " + sandbox_.Path(*folder) + L"\n";
+    for (const std::wstring& file : shortcuts_) text += L"F " + sandbox_.Path(file) + L"\n";
+    for (const std::wstring& folder : shortcutFolders_) text += L"D " + sandbox_.Path(folder) + L"\n";
+    for (const std::wstring& key : keys_) text += L"K " + key + L"\n";
+    const uint8_t* bytes = (const uint8_t*)text.data();
+    return harness::Bytes(bytes, bytes + text.size() * sizeof(wchar_t));
+  }
+
+ private:
+  const harness::Sandbox& sandbox_;
+  std::vector<std::wstring> folders_;  // parents first
+  std::vector<std::wstring> files_;
+  std::vector<std::wstring> shortcutFolders_;  // the groups, then their parent
+  std::vector<std::wstring> shortcuts_;
+  std::vector<std::wstring> keys_;  // below HKEY_CURRENT_USER
+  pack::Payload payload_;
+};
+
+enum Mode { kBaseline, kSilent, kQuiet, kConfirmed, kModeCount };
+
+struct Timed {
+  double ms = 0;
+  std::string problem;
+};
+
+// Starts the run and waits for its end. A confirmed run's box is answered
+// as soon as it shows; the moments between seeing it and answering are
+// not counted. What the run starts (the self-removal copy) is waited for
+// afterwards, untimed, so that it is gone before the next run.
+Timed TimeRun(const harness::Sandbox& sandbox, Mode mode, const std::wstring& program,
+              const std::wstring& arguments) {
+  Timed timed;
+  harness::Process process;
+  sandbox.PrepareProcess(&process);
+  const double start = NowMs();
+  if (!process.Start(program, arguments)) {
+    timed.problem = "did not start";
+    return timed;
+  }
+  double answering = 0;
+  if (mode == kConfirmed) {
+    for (;;) {
+      const std::vector<harness::Dialog> open = harness::OpenDialogs(process);
+      if (!open.empty()) {
+        const double seen = NowMs();
+        open[0].Press(IDOK);
+        answering = NowMs() - seen;
+        break;
+      }
+      if (process.Ended() || NowMs() - start > 60000) {
+        timed.problem = "no confirmation";
+        return timed;
+      }
+      Sleep(1);
+    }
+  }
+  if (!process.Wait(kRunLimitMs)) {
+    timed.problem = "did not end";
+    return timed;
+  }
+  timed.ms = NowMs() - start - answering;
+  if (process.exitCode() != 0) timed.problem = "exit code " + std::to_string((long)process.exitCode());
+  process.WaitForDescendants(30000);
+  return timed;
+}
+
+}  // namespace
+
+bool RunUninstallBenchmark(int repetitions, std::vector<Row>* rows) {
+  harness::Sandbox sandbox;
+  harness::Bytes baselineProgram;
+  if (!sandbox.ok() || harness::RetraxProgram().empty() ||
+      !harness::LoadEmbeddedFile(L"RETRAX_BENCH_BASELINE_EXE", &baselineProgram)) {
+    fprintf(stderr, "uninstall benchmark: no sandbox or no embedded programs\n");
+    return false;
+  }
+  Installation installation(sandbox);
+  const std::wstring baseline = sandbox.Path(L"Baseline\\baseline.exe");
+  const std::wstring list = sandbox.Path(L"Baseline\\list.txt");
+  if (!sandbox.WriteFile(L"Baseline\\baseline.exe", baselineProgram) ||
+      !sandbox.WriteFile(L"Baseline\\list.txt", installation.BaselineList())) {
+    fprintf(stderr, "uninstall benchmark: cannot write the baseline program\n");
+    return false;
+  }
+
+  Samples times[kModeCount];
+  std::string problem;
+  for (int round = 0; round < repetitions; ++round) {
+    // Each round starts with another kind of run: whatever the machine
+    // still does after a run (writing back what the file system changed)
+    // falls on each kind alike.
+    for (int step = 0; step < kModeCount; ++step) {
+      const int mode = (round + step) % kModeCount;
+      std::wstring program = baseline, arguments = L"\"" + list + L"\"";
+      if (mode != kBaseline) {
+        // Written anew each time: the runs without /S remove it.
+        program = sandbox.WriteUninstaller(L"App\\uninstall.exe", installation.payload());
+        arguments = mode == kSilent ? L"/S" : mode == kQuiet ? L"/Q" : L"";
+      }
+      if (program.empty() || !installation.Create()) {
+        fprintf(stderr, "uninstall benchmark: cannot install the application\n");
+        return false;
+      }
+      Timed timed = TimeRun(sandbox, (Mode)mode, program, arguments);
+      const std::wstring left = installation.Leftover();
+      if (timed.problem.empty() && !left.empty()) timed.problem = "left " + harness::Narrow(left);
+      if (!timed.problem.empty() && problem.empty()) problem = timed.problem;
+      times[mode].ms.push_back(timed.ms);
+      fprintf(stderr, "  uninstall round %d, %s: %.0f ms%s%s\n", round + 1,
+              mode == kBaseline ? "baseline" : mode == kSilent ? "/S" : mode == kQuiet ? "/Q" : "confirmed",
+              timed.ms, timed.problem.empty() ? "" : ", ", timed.problem.c_str());
+    }
+  }
+
+  const char* what = "Uninstall: 10,000 files in 200 folders, 500 shortcuts, 2,000 registry keys";
+  Row silent;
+  silent.what = what;
+  silent.subject = "retrax.exe /S";
+  silent.subjectTimes = times[kSilent];
+  silent.baseline = "plain delete loop (bench/baseline_uninstall.cpp)";
+  silent.baselineTimes = times[kBaseline];
+  silent.goal = 2.0;
+  silent.problem = problem;
+  rows->push_back(silent);
+
+  Row window = silent;
+  window.what = "The same with the progress window";
+  window.subject = "retrax.exe confirmed, progress window";
+  window.subjectTimes = times[kConfirmed];
+  window.baseline = "retrax.exe /Q (no windows, also removes itself)";
+  window.baselineTimes = times[kQuiet];
+  window.goal = 1.10;
+  window.strict = true;
+  rows->push_back(window);
+
+  Row overSilent = window;
+  overSilent.what = "The same, against /S (which skips self-removal)";
+  overSilent.baseline = "retrax.exe /S";
+  overSilent.baselineTimes = times[kSilent];
+  overSilent.goal = 0;
+  rows->push_back(overSilent);
+  return true;
+}
+
+}  // namespace bench
