@@ -45,8 +45,8 @@ def image(size, rgba):
 def main():
     out = sys.argv[1]
     images = []
-    for spec in sys.argv[2:]:
-        size, path = spec.split(':', 1)
+    for item in sys.argv[2:]:
+        size, path = item.split(':', 1)
         images.append((int(size), image(int(size), open(path, 'rb').read())))
     data = struct.pack('<HHH', 0, 1, len(images))
     offset = 6 + 16 * len(images)

@@ -11,7 +11,7 @@
 namespace {
 
 using packtest::MakePeImage;
-using packtest::PeSpec;
+using packtest::PeLayout;
 using packtool::FindPeExport;
 using packtool::PeExportCheck;
 
@@ -32,12 +32,12 @@ PeExportCheck CheckWatched(const pack::Bytes& image, bool* outOfRange) {
 }
 
 TEST(PeExportsTest, SelfRegisteringLibrariesOfBothWidthsAreRecognised) {
-  PeExportCheck x86 = FindPeExport(MakePeImage(PeSpec()), kExport);
+  PeExportCheck x86 = FindPeExport(MakePeImage(PeLayout()), kExport);
   EXPECT_EQ(x86.verdict, PeExportCheck::IMAGE) << x86.problem;
   EXPECT_EQ(x86.machine, 0x14C);
   EXPECT_TRUE(packtool::IsSelfRegistering(x86));
 
-  PeSpec wide;
+  PeLayout wide;
   wide.pe32plus = true;
   PeExportCheck x64 = FindPeExport(MakePeImage(wide), kExport);
   EXPECT_EQ(x64.machine, 0x8664);
@@ -45,19 +45,19 @@ TEST(PeExportsTest, SelfRegisteringLibrariesOfBothWidthsAreRecognised) {
 }
 
 TEST(PeExportsTest, OnlyTheWholeNameInALibraryCounts) {
-  PeSpec similar;
+  PeLayout similar;
   similar.exports = {"DllRegister", "DllRegisterServerEx", "DllUnregisterServer"};
   PeExportCheck check = FindPeExport(MakePeImage(similar), kExport);
   EXPECT_EQ(check.verdict, PeExportCheck::IMAGE);
   EXPECT_FALSE(check.hasExport);
 
-  PeSpec program;
+  PeLayout program;
   program.dll = false;
   check = FindPeExport(MakePeImage(program), kExport);
   EXPECT_TRUE(check.hasExport);
   EXPECT_FALSE(packtool::IsSelfRegistering(check)) << "a program is not registered by regsvr32";
 
-  PeSpec none;
+  PeLayout none;
   none.exports = {};
   EXPECT_FALSE(FindPeExport(MakePeImage(none), kExport).hasExport);
 
@@ -71,7 +71,7 @@ TEST(PeExportsTest, OnlyTheWholeNameInALibraryCounts) {
 }
 
 TEST(PeExportsTest, LyingFieldsAreDamageNotReadsPastTheFile) {
-  const pack::Bytes good = MakePeImage(PeSpec());
+  const pack::Bytes good = MakePeImage(PeLayout());
   const uint32_t pe = 0x40, optional = pe + 24, section = optional + 224, exports = 0x200;
   struct Lie {
     const char* what;
@@ -104,9 +104,9 @@ TEST(PeExportsTest, LyingFieldsAreDamageNotReadsPastTheFile) {
 
 TEST(PeExportsTest, EveryTruncationAndRandomDamageIsSurvived) {
   for (bool wide : {false, true}) {
-    PeSpec spec;
-    spec.pe32plus = wide;
-    const pack::Bytes good = MakePeImage(spec);
+    PeLayout layout;
+    layout.pe32plus = wide;
+    const pack::Bytes good = MakePeImage(layout);
     for (size_t length = 0; length < good.size(); ++length) {
       pack::Bytes cut(good.begin(), good.begin() + length);
       bool outOfRange = false;

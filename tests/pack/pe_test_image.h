@@ -12,22 +12,22 @@
 
 namespace packtest {
 
-struct PeSpec {
+struct PeLayout {
   bool pe32plus = false;  // a 64-bit image
   bool dll = true;
   std::vector<std::string> exports = {"DllCanUnloadNow", "DllRegisterServer",
                                       "DllUnregisterServer"};
 };
 
-inline pack::Bytes MakePeImage(const PeSpec& spec) {
+inline pack::Bytes MakePeImage(const PeLayout& layout) {
   const uint32_t pe = 0x40, fileAlign = 0x200, sectionRva = 0x1000;
-  const uint32_t optionalSize = spec.pe32plus ? 240 : 224;
+  const uint32_t optionalSize = layout.pe32plus ? 240 : 224;
   const uint32_t optional = pe + 24;
   const uint32_t sectionTable = optional + optionalSize;
 
   // The section: directory, function table, name table, ordinals, names.
   pack::Bytes section(40);
-  const uint32_t count = (uint32_t)spec.exports.size();
+  const uint32_t count = (uint32_t)layout.exports.size();
   const uint32_t functions = 40, names = functions + 4 * count, ordinals = names + 4 * count;
   uint32_t strings = ordinals + 2 * count;
   section.resize(strings);
@@ -35,7 +35,7 @@ inline pack::Bytes MakePeImage(const PeSpec& spec) {
     pack::WriteU32(&section[functions + 4 * i], 0x2000 + i);
     pack::WriteU32(&section[names + 4 * i], sectionRva + strings);
     section[ordinals + 2 * i] = (uint8_t)i;
-    section.insert(section.end(), spec.exports[i].begin(), spec.exports[i].end());
+    section.insert(section.end(), layout.exports[i].begin(), layout.exports[i].end());
     section.push_back(0);
     strings = (uint32_t)section.size();
   }
@@ -53,17 +53,17 @@ inline pack::Bytes MakePeImage(const PeSpec& spec) {
   image[1] = 'Z';
   pack::WriteU32(&image[0x3C], pe);
   memcpy(&image[pe], "PE\0\0", 4);
-  image[pe + 4] = spec.pe32plus ? 0x64 : 0x4C;  // machine x64 / x86
-  image[pe + 5] = spec.pe32plus ? 0x86 : 0x01;
+  image[pe + 4] = layout.pe32plus ? 0x64 : 0x4C;  // machine x64 / x86
+  image[pe + 5] = layout.pe32plus ? 0x86 : 0x01;
   image[pe + 6] = 1;  // one section
   image[pe + 20] = (uint8_t)optionalSize;
-  const uint16_t characteristics = 0x0102 | (spec.dll ? 0x2000 : 0);
+  const uint16_t characteristics = 0x0102 | (layout.dll ? 0x2000 : 0);
   image[pe + 22] = (uint8_t)characteristics;
   image[pe + 23] = (uint8_t)(characteristics >> 8);
   image[optional] = 0x0B;
-  image[optional + 1] = spec.pe32plus ? 0x02 : 0x01;
+  image[optional + 1] = layout.pe32plus ? 0x02 : 0x01;
   pack::WriteU32(&image[optional + 60], fileAlign);  // SizeOfHeaders
-  const uint32_t directories = optional + (spec.pe32plus ? 108 : 92);
+  const uint32_t directories = optional + (layout.pe32plus ? 108 : 92);
   pack::WriteU32(&image[directories], 16);
   pack::WriteU32(&image[directories + 4], sectionRva);  // export table
   pack::WriteU32(&image[directories + 8], 40 + 10 * count);

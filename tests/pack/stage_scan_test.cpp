@@ -101,11 +101,11 @@ TEST_F(StageScanTest, FontsAndSelfRegisteringLibrariesAreFlagged) {
   MakeFile("serif.otf");
   MakeFile("old.fon");
   MakeFile("notes.txt", {'M', 'Z', 'o', 'k'});
-  MakeFile("com.dll", packtest::MakePeImage(packtest::PeSpec()));
-  packtest::PeSpec plain;
+  MakeFile("com.dll", packtest::MakePeImage(packtest::PeLayout()));
+  packtest::PeLayout plain;
   plain.exports = {"Helper"};
   MakeFile("plain.dll", packtest::MakePeImage(plain));
-  pack::Bytes cut = packtest::MakePeImage(packtest::PeSpec());
+  pack::Bytes cut = packtest::MakePeImage(packtest::PeLayout());
   cut.resize(0x150);
   MakeFile("cut.ocx", cut);
 
@@ -175,7 +175,7 @@ TEST_F(StageScanTest, NamesWindowsCannotHoldStopTheManifestUnlessForced) {
 TEST_F(StageScanTest, TheManifestVerifiesCleanAndBuilds) {
   MakeFile("app.exe");
   MakeFolder("lib");
-  MakeFile("lib/com.dll", packtest::MakePeImage(packtest::PeSpec()));
+  MakeFile("lib/com.dll", packtest::MakePeImage(packtest::PeLayout()));
 
   // To stdout: nothing but the manifest there, the summary on stderr.
   ASSERT_EQ(Pack({"scan", stage_, "--name", "Example App", "--install-dir", "D:\\Apps\\Example"}),
