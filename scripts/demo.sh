@@ -24,6 +24,12 @@ install_dir="Program Files/Sample App"
 shortcut_dir="ProgramData/Microsoft/Windows/Start Menu/Programs/Sample App"
 # The sample's registry entries, in the 32-bit view the uninstaller sees.
 registry_keys=('HKCU\Software\Retrax Sample' 'HKLM\Software\Retrax Sample')
+# shared-data.txt is listed as shared: the demo installs it as used by one
+# other application too (count 2), so the silent run keeps it with count 1
+# and asks nothing. With count 1 the uninstaller would ask whether to remove
+# it, even with /S, and nobody is there to answer.
+shared_dlls='HKLM\Software\Microsoft\Windows\CurrentVersion\SharedDLLs'
+shared_file='C:\Program Files\Sample App\shared-data.txt'
 
 step() { printf '\n== %s\n' "$*"; }
 die() { echo "demo: $*" >&2; exit 1; }
@@ -41,12 +47,16 @@ show_registry() {
     wine reg query "$key" /s /reg:32 2>/dev/null | tr -d '\r' | sed '/^$/d; s/^/  /' ||
       echo "  $key: gone"
   done
+  echo "  SharedDLLs count of $shared_file:"
+  wine reg query "$shared_dlls" /v "$shared_file" /reg:32 2>/dev/null | tr -d '\r' |
+    grep -i REG_DWORD | sed 's/^ */    /' || echo "    none"
 }
 
 add_registry() {
   wine reg add 'HKCU\Software\Retrax Sample' /v Language /d en /f /reg:32 &&
     wine reg add 'HKCU\Software\Retrax Sample\Recent Files' /v 1 /d 'C:\notes.txt' /f /reg:32 &&
-    wine reg add 'HKLM\Software\Retrax Sample' /v Version /d 1.0 /f /reg:32
+    wine reg add 'HKLM\Software\Retrax Sample' /v Version /d 1.0 /f /reg:32 &&
+    wine reg add "$shared_dlls" /v "$shared_file" /t REG_DWORD /d 2 /f /reg:32
 } >/dev/null 2>&1
 
 # Second half, run by the first inside the virtual display with the
@@ -60,9 +70,10 @@ if [ "${1-}" = --inside ]; then
   show_registry
   step "running C:\\${install_dir//\//\\}\\uninstall.exe $switches"
   # shellcheck disable=SC2086 # the switches are separate words
-  bash scripts/wine-run.sh --prefix "$prefix" "$c/$install_dir/uninstall.exe" $switches
+  # A run that waits for an answer nobody gives ends after two minutes.
+  timeout 120 bash scripts/wine-run.sh --prefix "$prefix" "$c/$install_dir/uninstall.exe" $switches
   status=$?
-  echo "exit code: $status$([ $status = 255 ] && echo ' (-1: the payload could not be read)')"
+  echo "exit code: $status$([ $status = 255 ] && echo ' (-1: the payload could not be read)')$([ $status = 124 ] && echo ' (stopped: it waited for an answer)')"
   step "left after the run"
   echo "files:"
   show_files
