@@ -71,11 +71,13 @@ if [ $status -eq 0 ]; then
   t=$SECONDS
   # The Wine server and its services start before ctest with their output
   # on /dev/null, so no test leaves them holding ctest's pipes.
+  # A scenario that drives windows of another process can lose a race
+  # with the window manager of a loaded machine; one failure gets one
+  # more try (a test that fails twice still fails the run).
+  # (No comment may stand inside the continued command below: it would
+  # end the command there and run ctest outside the virtual display.)
   xvfb-run -a -s "-screen 0 1024x768x24" \
     bash scripts/with-wine.sh "$root/build/win/wineprefix" \
-    # A scenario that drives windows of another process can lose a race
-    # with the window manager of a loaded machine; one failure gets one
-    # more try (a test that fails twice still fails the run).
     ctest --test-dir build/win --output-on-failure -j "$jobs" --repeat until-pass:2 \
       >build/win/ctest.log 2>&1
   status=$?
