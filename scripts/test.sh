@@ -10,6 +10,9 @@
 #
 # Environment: RETRAX_JOBS (default 2), RETRAX_FUZZ_SECONDS (default 60).
 set -u -o pipefail
+# Wine keeps non-ASCII file names only under a UTF-8 host locale; the
+# scenarios with such names need it whatever locale the caller has.
+export LC_ALL=C.UTF-8
 root=$(cd -- "$(dirname -- "${BASH_SOURCE[0]}")/.." && pwd)
 cd -- "$root"
 
