@@ -55,6 +55,24 @@ struct AnsiText {
   }
 };
 
+// The shape of most adapters: `call` gets the ANSI copy of the one text
+// argument. A text that cannot be copied fails with `failure`, the reason
+// left as the last error, and `call` is not made.
+template <typename Result, typename Call>
+Result WithAnsiText(LPCWSTR text, Result failure, Call call, Spelling spelling = NAME_EXACT) {
+  AnsiText ansi(text, spelling);
+  if (ansi.Failed()) return failure;
+  return call(ansi.text);
+}
+
+// The same for the registry functions, which give the reason as their result.
+template <typename Call>
+LONG WithAnsiRegistryName(LPCWSTR name, Call call) {
+  AnsiText ansi(name);
+  if (ansi.error != 0) return (LONG)ansi.error;
+  return call(ansi.text);
+}
+
 // Class names may be atoms (MAKEINTATOM) rather than texts; those pass as
 // they are.
 struct AnsiClassName {
@@ -176,37 +194,29 @@ void ConvertFaceName(const CHAR (&from)[LF_FACESIZE], WCHAR (&to)[LF_FACESIZE]) 
 
 HANDLE WINAPI AnsiCreateFile(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                              DWORD disposition, DWORD flags, HANDLE templateFile) {
-  AnsiText ansiPath(path);
-  if (ansiPath.Failed()) return INVALID_HANDLE_VALUE;
-  return CreateFileA(ansiPath.text, access, share, security, disposition, flags, templateFile);
+  return WithAnsiText(path, INVALID_HANDLE_VALUE, [&](LPCSTR ansiPath) {
+    return CreateFileA(ansiPath, access, share, security, disposition, flags, templateFile);
+  });
 }
 
-BOOL WINAPI AnsiDeleteFile(LPCWSTR path) {
-  AnsiText ansiPath(path);
-  if (ansiPath.Failed()) return FALSE;
-  return DeleteFileA(ansiPath.text);
-}
+BOOL WINAPI AnsiDeleteFile(LPCWSTR path) { return WithAnsiText(path, FALSE, DeleteFileA); }
 
 DWORD WINAPI AnsiGetFileAttributes(LPCWSTR path) {
-  AnsiText ansiPath(path);
-  if (ansiPath.Failed()) return INVALID_FILE_ATTRIBUTES;
-  return GetFileAttributesA(ansiPath.text);
+  return WithAnsiText(path, INVALID_FILE_ATTRIBUTES, GetFileAttributesA);
 }
 
 BOOL WINAPI AnsiSetFileAttributes(LPCWSTR path, DWORD attributes) {
-  AnsiText ansiPath(path);
-  if (ansiPath.Failed()) return FALSE;
-  return SetFileAttributesA(ansiPath.text, attributes);
+  return WithAnsiText(path, FALSE, [&](LPCSTR ansiPath) { return SetFileAttributesA(ansiPath, attributes); });
 }
 
 HANDLE WINAPI AnsiFindFirstFile(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
-  AnsiText ansiPattern(pattern);
-  if (ansiPattern.Failed()) return INVALID_HANDLE_VALUE;
-  WIN32_FIND_DATAA found;
-  memset(&found, 0, sizeof found);
-  HANDLE search = FindFirstFileA(ansiPattern.text, &found);
-  if (search != INVALID_HANDLE_VALUE) CopyFindData(found, data);
-  return search;
+  return WithAnsiText(pattern, INVALID_HANDLE_VALUE, [&](LPCSTR ansiPattern) {
+    WIN32_FIND_DATAA found;
+    memset(&found, 0, sizeof found);
+    HANDLE search = FindFirstFileA(ansiPattern, &found);
+    if (search != INVALID_HANDLE_VALUE) CopyFindData(found, data);
+    return search;
+  });
 }
 
 BOOL WINAPI AnsiFindNextFile(HANDLE search, LPWIN32_FIND_DATAW data) {
@@ -217,17 +227,9 @@ BOOL WINAPI AnsiFindNextFile(HANDLE search, LPWIN32_FIND_DATAW data) {
   return result;
 }
 
-BOOL WINAPI AnsiRemoveDirectory(LPCWSTR path) {
-  AnsiText ansiPath(path);
-  if (ansiPath.Failed()) return FALSE;
-  return RemoveDirectoryA(ansiPath.text);
-}
+BOOL WINAPI AnsiRemoveDirectory(LPCWSTR path) { return WithAnsiText(path, FALSE, RemoveDirectoryA); }
 
-BOOL WINAPI AnsiSetCurrentDirectory(LPCWSTR path) {
-  AnsiText ansiPath(path);
-  if (ansiPath.Failed()) return FALSE;
-  return SetCurrentDirectoryA(ansiPath.text);
-}
+BOOL WINAPI AnsiSetCurrentDirectory(LPCWSTR path) { return WithAnsiText(path, FALSE, SetCurrentDirectoryA); }
 
 DWORD WINAPI AnsiGetCurrentDirectory(DWORD size, LPWSTR buffer) {
   char ansi[kAnsiPathBytes + 1] = {0};
@@ -277,10 +279,10 @@ DWORD WINAPI AnsiGetTempPath(DWORD size, LPWSTR buffer) {
 }
 
 DWORD WINAPI AnsiGetShortPathName(LPCWSTR longPath, LPWSTR shortPath, DWORD size) {
-  AnsiText ansiLong(longPath);
-  if (ansiLong.Failed()) return 0;
-  char ansi[kAnsiPathBytes + 1] = {0};
-  return ReturnAnsiText(GetShortPathNameA(ansiLong.text, ansi, kAnsiPathBytes), ansi, shortPath, size);
+  return WithAnsiText(longPath, DWORD(0), [&](LPCSTR ansiLong) {
+    char ansi[kAnsiPathBytes + 1] = {0};
+    return ReturnAnsiText(GetShortPathNameA(ansiLong, ansi, kAnsiPathBytes), ansi, shortPath, size);
+  });
 }
 
 BOOL WINAPI AnsiWritePrivateProfileString(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR file) {
@@ -289,11 +291,7 @@ BOOL WINAPI AnsiWritePrivateProfileString(LPCWSTR section, LPCWSTR key, LPCWSTR 
   return WritePrivateProfileStringA(ansiSection.text, ansiKey.text, ansiValue.text, ansiFile.text);
 }
 
-HMODULE WINAPI AnsiLoadLibrary(LPCWSTR path) {
-  AnsiText ansiPath(path);
-  if (ansiPath.Failed()) return nullptr;
-  return LoadLibraryA(ansiPath.text);
-}
+HMODULE WINAPI AnsiLoadLibrary(LPCWSTR path) { return WithAnsiText(path, HMODULE(nullptr), LoadLibraryA); }
 
 BOOL WINAPI AnsiCreateProcess(LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUTES processSecurity,
                               LPSECURITY_ATTRIBUTES threadSecurity, BOOL inheritHandles, DWORD flags,
@@ -349,9 +347,8 @@ BOOL WINAPI AnsiSHGetPathFromIDList(const _ITEMIDLIST* list, LPWSTR path) {
 }
 
 LONG WINAPI AnsiRegOpenKeyEx(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result) {
-  AnsiText ansiSubKey(subKey);
-  if (ansiSubKey.error != 0) return (LONG)ansiSubKey.error;
-  return RegOpenKeyExA(key, ansiSubKey.text, options, access, result);
+  return WithAnsiRegistryName(
+      subKey, [&](LPCSTR ansiSubKey) { return RegOpenKeyExA(key, ansiSubKey, options, access, result); });
 }
 
 LONG WINAPI AnsiRegQueryValueEx(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
@@ -421,22 +418,14 @@ LONG WINAPI AnsiRegSetValueEx(HKEY key, LPCWSTR name, DWORD reserved, DWORD type
 }
 
 LONG WINAPI AnsiRegDeleteKey(HKEY key, LPCWSTR subKey) {
-  AnsiText ansiSubKey(subKey);
-  if (ansiSubKey.error != 0) return (LONG)ansiSubKey.error;
-  return RegDeleteKeyA(key, ansiSubKey.text);
+  return WithAnsiRegistryName(subKey, [&](LPCSTR ansiSubKey) { return RegDeleteKeyA(key, ansiSubKey); });
 }
 
 LONG WINAPI AnsiRegDeleteValue(HKEY key, LPCWSTR name) {
-  AnsiText ansiName(name);
-  if (ansiName.error != 0) return (LONG)ansiName.error;
-  return RegDeleteValueA(key, ansiName.text);
+  return WithAnsiRegistryName(name, [&](LPCSTR ansiName) { return RegDeleteValueA(key, ansiName); });
 }
 
-int WINAPI AnsiRemoveFontResource(LPCWSTR path) {
-  AnsiText ansiPath(path);
-  if (ansiPath.Failed()) return 0;
-  return RemoveFontResourceA(ansiPath.text);
-}
+int WINAPI AnsiRemoveFontResource(LPCWSTR path) { return WithAnsiText(path, 0, RemoveFontResourceA); }
 
 ATOM WINAPI AnsiRegisterClass(const WNDCLASSW* windowClass) {
   AnsiClassName className(windowClass->lpszClassName);
@@ -467,15 +456,12 @@ HWND WINAPI AnsiCreateWindowEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowN
 }
 
 BOOL WINAPI AnsiSetWindowText(HWND window, LPCWSTR text) {
-  AnsiText ansiText(text, SHOWN_TEXT);
-  if (ansiText.Failed()) return FALSE;
-  return SetWindowTextA(window, ansiText.text);
+  return WithAnsiText(text, FALSE, [&](LPCSTR ansiText) { return SetWindowTextA(window, ansiText); }, SHOWN_TEXT);
 }
 
 BOOL WINAPI AnsiSetDlgItemText(HWND dialog, int item, LPCWSTR text) {
-  AnsiText ansiText(text, SHOWN_TEXT);
-  if (ansiText.Failed()) return FALSE;
-  return SetDlgItemTextA(dialog, item, ansiText.text);
+  return WithAnsiText(
+      text, FALSE, [&](LPCSTR ansiText) { return SetDlgItemTextA(dialog, item, ansiText); }, SHOWN_TEXT);
 }
 
 HFONT WINAPI AnsiCreateFontIndirect(const LOGFONTW* font) {
