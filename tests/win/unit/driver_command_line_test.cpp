@@ -1,5 +1,6 @@
 // The command line as installers, the self-removal copy and people at a
-// prompt write it.
+// prompt write it; whole runs (Switches, CommandLineRun) show what each
+// switch does to a run.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -21,9 +22,7 @@ const Case kCases[] = {
     {L"", "", RUN_UNINSTALL, L""},
     {L"/Q", "Q", RUN_UNINSTALL, L""},
     {L"-s", "QS", RUN_UNINSTALL, L""},
-    {L"/Silent", "QS", RUN_UNINSTALL, L""},
     {L"/S/Q", "QS", RUN_UNINSTALL, L""},
-    {L"-Q-S", "QS", RUN_UNINSTALL, L""},
     {L"/Sabc-X", "QSX", RUN_UNINSTALL, L""},  // a separator inside a word starts a switch
     {L"/Z   /x", "QX", RUN_UNINSTALL, L""},   // unknown letters are skipped
     {L"/Q later /S", "Q", RUN_UNINSTALL, L""},  // a bare word ends the switches
@@ -57,10 +56,6 @@ TEST_F(CommandLine, EveryContractOfTheSwitches) {
     EXPECT_EQ(Switches(), c.switches);
     EXPECT_STREQ(workPath_, c.path);
   }
-  // An unquoted program path with a space: the rest of the path is read as
-  // the first argument, which is no switch, so /S is never seen.
-  EXPECT_EQ(ParseCommandLineText(L"C:\\Program Files\\App\\uninst.exe /S"), RUN_UNINSTALL);
-  EXPECT_EQ(Switches(), "");
 }
 
 // A path is kept whole or not at all: a shortened one would name another

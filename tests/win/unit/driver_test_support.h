@@ -5,24 +5,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <string>
-#include <vector>
-
 #include "driver/driver.h"
 #include "driver/run_state.h"
 #include "payload/memory.h"
 #include "payload/writer.h"
 #include "ui/ui.h"
-
-// The sixteen messages the program uses, each named after its index.
-inline std::vector<std::u16string> NumberedMessages() {
-  std::vector<std::u16string> messages;
-  for (int i = 0; i < MSG_COUNT_USED; ++i) {
-    std::string name = "message " + std::to_string(i);
-    messages.push_back(std::u16string(name.begin(), name.end()));
-  }
-  return messages;
-}
 
 class RunTest : public ::testing::Test {
  protected:
@@ -43,10 +30,5 @@ class RunTest : public ::testing::Test {
     MemorySource memory = {bytes.data(), bytes.size(), 0};
     PayloadSource source = MakeMemorySource(&memory);
     ASSERT_EQ(ReadPayloadChunks(&source, &uninstallData), PAYLOAD_OK);
-  }
-  void LoadMessages(const std::vector<std::u16string>& messages) {
-    pack::Payload payload;
-    payload.messages = messages;
-    Load(payload);
   }
 };

@@ -1,5 +1,8 @@
 // The extension host with the test extension library (tests/win/extension),
 // loaded in this process from payload data read as the program reads it.
+// Whole runs (ExtensionRun, FileEntries, Registry) show the calls around a
+// run, the callbacks, vetoes and rewrites; these pin what decides whether
+// and from where a library is loaded, the defaults, and the callbacks' bounds.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -81,7 +84,7 @@ class ExtensionHost : public ::testing::Test {
   std::vector<std::wstring> variables_;
 };
 
-TEST_F(ExtensionHost, NoLibraryAMissingOneOrABadBlobYieldEveryDefault) {
+TEST_F(ExtensionHost, WithoutALibraryOrOneOfItsEntryPointsEachCallGivesItsDefault) {
   for (const Bytes& content : {Bytes(), pack::ExtensionPathContent(u"C:\\none.dll")}) {
     Load(content);
     EXPECT_FALSE(IsExtensionLoaded());
@@ -90,9 +93,21 @@ TEST_F(ExtensionHost, NoLibraryAMissingOneOrABadBlobYieldEveryDefault) {
     Release();
   }
   Load(PathTo(L"RETRAX_TEST_EXTENSION_DLL", L"lib\\ext.dll"), true);
-  EXPECT_EQ(uninstallData.extensionBlob, nullptr);
+  EXPECT_EQ(uninstallData.extensionBlob, nullptr) << "a damaged blob";
   EXPECT_FALSE(IsExtensionLoaded());
   EXPECT_TRUE(Log().empty());
+  Release();
+
+  // A library with the per-file entry point alone.
+  Set(L"RXTEST_EXT_VETO_FILE", L"C:\\App\\keep.txt");
+  wchar_t path[RX_MAX_PATH] = L"C:\\App\\keep.txt";
+  ExtensionFileInfo file = {path, RX_MAX_PATH};
+  ExtensionRegistryInfo key = {0x80000002u, L"software\\keep"};
+  Load(Embedded(L"RETRAX_TEST_EXTENSION_FILE_ONLY_DLL"));
+  ASSERT_TRUE(IsExtensionLoaded());
+  EXPECT_EQ(CallExtension(EXT_FILE, &file, 1), 0) << "the library's own answer";
+  EXPECT_EQ(CallExtension(EXT_REGISTRY_ENTRY, &key, 1), 1);
+  EXPECT_EQ(CallExtension(EXT_BEFORE_REMOVAL, nullptr, 0), 0);
 }
 
 TEST_F(ExtensionHost, ContentOf260BytesIsAPathAnd261AnImageWrittenToAFreeNumber) {
@@ -144,55 +159,22 @@ TEST_F(ExtensionHost, ALibraryNamedByPathFindsItsNeighboursAnImageNotThoseInTheT
   EXPECT_EQ(Log(), (Lines{"helper 4242", "51 null", "52 null"}));
 }
 
-TEST_F(ExtensionHost, FilesAndKeysAreVetoedOrRewrittenAndMissingExportsDefault) {
-  Set(L"RXTEST_EXT_VETO_FILE", L"C:\\App\\keep.txt");
-  Set(L"RXTEST_EXT_REWRITE", L"C:\\App\\old.txt|C:\\App\\new.txt");
-  Set(L"RXTEST_EXT_VETO_KEY", L"Software\\Keep");
-  wchar_t path[RX_MAX_PATH];
-  ExtensionFileInfo file = {path, RX_MAX_PATH};
-  ExtensionRegistryInfo key = {0x80000002u, L"software\\keep"};
-  Load(kLibrary);
-  wcscpy(path, L"C:\\APP\\KEEP.TXT");
-  EXPECT_EQ(CallExtension(EXT_FILE, &file, 1), 0);
-  wcscpy(path, L"C:\\App\\old.txt");
-  EXPECT_EQ(CallExtension(EXT_FILE, &file, 1), 1);
-  EXPECT_STREQ(path, L"C:\\App\\new.txt");
-  EXPECT_EQ(CallExtension(EXT_REGISTRY_ENTRY, &key, 1), 0);
-  EXPECT_EQ(CallExtension(EXT_BEFORE_REMOVAL, nullptr, 0), EXT_BEFORE_REMOVAL) << "the library's own answer";
-  EXPECT_EQ(Log(), (Lines{"51 null", "54 260 C:\\APP\\KEEP.TXT -> 0", "54 260 C:\\App\\old.txt -> 1",
-                          "54 rewrite C:\\App\\new.txt", "55 80000002 software\\keep -> 0", "53 null"}));
-  Release();
-
-  Load(Embedded(L"RETRAX_TEST_EXTENSION_FILE_ONLY_DLL"));
-  ASSERT_TRUE(IsExtensionLoaded());
-  EXPECT_EQ(CallExtension(EXT_REGISTRY_ENTRY, &key, 1), 1);
-  EXPECT_EQ(CallExtension(EXT_BEFORE_REMOVAL, nullptr, 0), 0);
-  wcscpy(path, L"C:\\App\\keep.txt");
-  EXPECT_EQ(CallExtension(EXT_FILE, &file, 1), 0);
-}
-
-TEST_F(ExtensionHost, TheCallbackTableIsOnePointerToThreeThiscallSlots) {
-  Set(L"RXTEST_EXT_EXPAND", L"#InstallDir#\\data;#Nope#");
-  Set(L"RXTEST_EXT_MESSAGE", L"0,2");
-  Load(kLibrary);
-  Set(L"RXTEST_EXT_MESSAGE", L"1,0");
-  Set(L"RXTEST_EXT_CALLBACKS_AT", L"53");
-  CallExtension(EXT_BEFORE_REMOVAL, nullptr, 0);
-  EXPECT_EQ(Log(), (Lines{"51 null", "expand 18 C:\\App\\data;#Nope#", "message Done %s", "reserved", "53 null",
-                          "expand 18 C:\\App\\data;#Nope#", "message ", "reserved"}));
-
-  // The same from here, as a library of another compiler calls it.
+// Called from here as a library of another compiler calls them: one pointer
+// to a table of thiscall slots.
+TEST_F(ExtensionHost, CallbacksStayInTheCallersBuffer) {
   typedef int(__attribute__((thiscall)) * Expand)(void*, wchar_t*, const wchar_t*, int);
   typedef const wchar_t*(__attribute__((thiscall)) * Message)(void*, int, int);
   static_assert(sizeof(ExtensionCallbacks) == sizeof(void*), "one pointer, nothing else");
+  Load(Bytes());
   void* object = &extensionCallbacks;
   void* const* table = *static_cast<void* const* const*>(object);
   wchar_t out[8] = L"???????";
   EXPECT_EQ(((Expand)table[0])(object, out, L"#InstallDir#\\x", 8), 8);
   EXPECT_EQ(std::wstring(out, 8), L"C:\\App\\x") << "full, so unterminated";
   EXPECT_EQ(((Expand)table[0])(object, out, L"#InstallDir#", -1), 6) << "a negative count writes nothing";
+  EXPECT_EQ(std::wstring(out, 8), L"C:\\App\\x");
   EXPECT_STREQ(((Message)table[1])(object, 0, 0), L"Title");
-  EXPECT_STREQ(((Message)table[1])(object, 0, 9), L"");
+  EXPECT_STREQ(((Message)table[1])(object, 0, 9), L"") << "no such message";
 }
 
 }  // namespace

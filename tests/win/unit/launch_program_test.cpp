@@ -1,13 +1,11 @@
-// Launching programs and the final page in the test's own process: the
-// recording helper stands in for the launched program, and a stand-in for
-// the shell's entry points sees what the shell would be asked.
+// Launching programs and the final page in the test's own process. Whole
+// runs (LaunchCommand, FinalPage) show the program's folder, its arguments
+// and the wait; these pin the edges: the exit code 259, handles that cannot
+// be waited on, roots, addresses and names too long to launch whole.
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <atomic>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "driver/launch.h"
 #include "harness/harness.h"
@@ -22,152 +20,73 @@ std::wstring CurrentFolder() {
   return std::wstring(folder, length < MAX_PATH ? length : 0);
 }
 
-// The folder the test found is given back whatever a test did with it.
+// What the shell is asked, seen by stand-ins that start nothing.
+SHELLEXECUTEINFOW request;
+std::wstring folderAtLaunch;
+HANDLE handOut;
+BOOL WINAPI RecordRequest(SHELLEXECUTEINFOW* info) {
+  request = *info;
+  folderAtLaunch = CurrentFolder();
+  info->hProcess = handOut;
+  return handOut != nullptr;
+}
+bool pageOpened;
+std::wstring pageFolder;  // "-" when none was given
+HINSTANCE WINAPI RecordPage(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR directory, INT) {
+  pageOpened = true;
+  pageFolder = directory ? directory : L"-";
+  return reinterpret_cast<HINSTANCE>(42);
+}
+
+// The table and the folder the test found are given back whatever it did.
 class Launch : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(sandbox.ok());
-    ASSERT_TRUE(sandbox.MakeFolder(L"Tools"));
-    ASSERT_TRUE(recorder::Install(tool));
     savedFolder = CurrentFolder();
     ASSERT_TRUE(SetCurrentDirectoryW(sandbox.root().c_str()));
-    environment.Set(L"RXTEST_RECORD_LOG", log);
   }
   void TearDown() override {
     sys = savedTable;
     SetCurrentDirectoryW(savedFolder.c_str());
   }
   harness::Sandbox sandbox;
-  const std::wstring tool = sandbox.Path(L"Tools\\tool.exe");
-  const std::wstring log = sandbox.Path(L"record.log");
-  recorder::ScopedEnvironment environment;
   std::wstring savedFolder;
   const SystemCallTable savedTable = sys;
 };
 
-TEST_F(Launch, TheProgramRunsInItsOwnFolderAndOursIsPutBack) {
-  EXPECT_TRUE(LaunchProgram(tool.c_str(), L"-u  \"a b\"", true));
-  EXPECT_EQ(CurrentFolder(), sandbox.root());
-  const std::vector<recorder::Record> records = recorder::ReadLog(log);
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_TRUE(records[0].ended) << "waited for";
-  EXPECT_EQ(records[0].folder, sandbox.Path(L"Tools"));
-  EXPECT_EQ(records[0].arguments, L"-u  \"a b\"");
-  EXPECT_EQ(records[0].show, SW_SHOW);
-
-  // Refused by the shell, or too long to be launched whole: false, and the
-  // folder is ours all the same.
-  EXPECT_FALSE(LaunchProgram(sandbox.Path(L"Tools\\missing.exe").c_str(), L"", true));
-  EXPECT_EQ(CurrentFolder(), sandbox.root());
-}
-
-int ticks, ticksWithWaitCursor;
-bool counting;
-void CALLBACK CountTick(HWND, UINT, UINT_PTR, DWORD) {
-  if (!counting) return;
-  ++ticks;
-  if (GetCursor() == LoadCursorW(nullptr, IDC_WAIT)) ++ticksWithWaitCursor;
-}
-
-// A program that runs 1.5 s and ends with 259, the code GetExitCodeProcess
-// gives for a running process: the wait ends with it. Meanwhile the wait
-// cursor shows, timers fire and another thread's sent messages are answered.
-TEST_F(Launch, WaitingKeepsTheWindowsAnsweringUntilTheProgramEnds) {
-  environment.Set(L"RXTEST_RECORD_SLEEP_MS", L"1500");
+// 259 is what GetExitCodeProcess gives for a running process: the wait ends
+// with the process, not with its exit code.
+TEST_F(Launch, AProgramThatExitsWith259IsNotWaitedForForever) {
+  ASSERT_TRUE(sandbox.MakeFolder(L"Tools"));
+  const std::wstring tool = sandbox.Path(L"Tools\\tool.exe"), log = sandbox.Path(L"record.log");
+  ASSERT_TRUE(recorder::Install(tool));
+  recorder::ScopedEnvironment environment;
+  environment.Set(L"RXTEST_RECORD_LOG", log);
   environment.Set(L"RXTEST_RECORD_EXIT", L"259");
-  HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-  ASSERT_NE(window, nullptr);
-
-  ticks = ticksWithWaitCursor = 0;
-  counting = true;
-  const HCURSOR before = SetCursor(LoadCursorW(nullptr, IDC_ARROW));
-  const UINT_PTR timer = SetTimer(nullptr, 0, 100, CountTick);
-
-  std::atomic<bool> sending{true}, senderDone{false};
-  DWORD slowestAnswerMs = 0;
-  int answered = 0, unanswered = 0;
-  std::thread sender([&] {
-    while (sending) {
-      DWORD_PTR result;
-      const DWORD start = GetTickCount();
-      if (SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result)) {
-        ++answered;
-        slowestAnswerMs = std::max(slowestAnswerMs, GetTickCount() - start);
-      } else {
-        ++unanswered;
-      }
-      Sleep(50);
-    }
-    senderDone = true;
-  });
-
   const DWORD start = GetTickCount();
   EXPECT_TRUE(LaunchProgram(tool.c_str(), L"", true));
-  const DWORD elapsed = GetTickCount() - start;
-  const uint64_t returnedMs = recorder::NowMs();
-  counting = false;
-  KillTimer(nullptr, timer);
-  const HCURSOR after = GetCursor();
-  // A message sent as the wait ended is answered here, not left to time out.
-  sending = false;
-  for (MSG message; !senderDone; Sleep(5)) {
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-  }
-  sender.join();
-  SetCursor(before);
-  DestroyWindow(window);
-
-  const std::vector<recorder::Record> records = recorder::ReadLog(log);
-  ASSERT_EQ(records.size(), 1u);
-  ASSERT_TRUE(records[0].ended);
-  EXPECT_LE(records[0].endMs, returnedMs);
-  EXPECT_GE(elapsed, 1400u);
-  EXPECT_LT(elapsed, 4000u) << "the wait ends with the program, whatever its exit code";
-  EXPECT_GE(ticks, 5) << "timers fire during the wait";
-  EXPECT_EQ(ticksWithWaitCursor, ticks);
-  EXPECT_EQ(after, LoadCursorW(nullptr, IDC_ARROW)) << "the cursor from before";
-  EXPECT_GE(answered, 10);
-  EXPECT_EQ(unanswered, 0);
-  EXPECT_LT(slowestAnswerMs, 800u);
+  EXPECT_LT(GetTickCount() - start, 5000u);
+  ASSERT_EQ(recorder::ReadLog(log).size(), 1u);
+  EXPECT_TRUE(recorder::ReadLog(log)[0].ended);
+  EXPECT_EQ(CurrentFolder(), sandbox.root()) << "our folder is put back";
 }
 
-// What the shell is asked, seen by a stand-in that starts nothing.
-SHELLEXECUTEINFOW request;
-std::wstring folderAtLaunch;
-HANDLE handOut;
-BOOL acceptWith;
-BOOL WINAPI RecordRequest(SHELLEXECUTEINFOW* info) {
-  request = *info;
-  folderAtLaunch = CurrentFolder();
-  info->hProcess = handOut;
-  return acceptWith;
-}
-
-TEST_F(Launch, TheShellGetsTheOpenVerbAndNoDirectoryAndEveryHandleEndsTheWait) {
+TEST_F(Launch, HandlesThatCannotBeWaitedOnRootsAndNamesTooLongToLaunchWhole) {
   sys.ShellExecuteExW = RecordRequest;
-  acceptWith = TRUE;
-  handOut = nullptr;  // a document handed to a viewer that was already running
-  EXPECT_TRUE(LaunchProgram(tool.c_str(), L"-x", true));
-  EXPECT_EQ(request.cbSize, 60u);
-  EXPECT_EQ(request.fMask, 0x440u);
-  EXPECT_EQ(request.hwnd, nullptr);
-  EXPECT_STREQ(request.lpVerb, L"open");
-  EXPECT_STREQ(request.lpFile, tool.c_str());
-  EXPECT_STREQ(request.lpParameters, L"-x");
-  EXPECT_EQ(request.lpDirectory, nullptr);
-  EXPECT_EQ(request.nShow, SW_SHOW);
-  EXPECT_EQ(folderAtLaunch, sandbox.Path(L"Tools"));
-
   // A handle that cannot be waited on ends the wait at once.
   handOut = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x7FF0));
   const DWORD start = GetTickCount();
-  EXPECT_TRUE(LaunchProgram(tool.c_str(), L"", true));
+  EXPECT_TRUE(LaunchProgram(L"C:\\Tools\\tool.exe", L"-x", true));
   EXPECT_LT(GetTickCount() - start, 1000u);
+  EXPECT_STREQ(request.lpVerb, L"open");
+  EXPECT_EQ(request.lpDirectory, nullptr) << "the program's folder is the current one";
+  EXPECT_EQ(request.fMask, (ULONG)(SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI));
 
-  // A program in a root keeps the root's backslash: "C:" alone would be the
-  // drive's current folder. A bare name leaves the folder as it is.
+  // A root keeps its backslash: "C:" alone would be the drive's current
+  // folder. A bare name leaves the folder as it is. Refused by the shell:
+  // false, and our folder back all the same.
   handOut = nullptr;
-  acceptWith = FALSE;
   EXPECT_FALSE(LaunchProgram(L"C:\\tool.exe", L"", false));
   EXPECT_EQ(folderAtLaunch, L"C:\\");
   EXPECT_FALSE(LaunchProgram(L"tool.exe", L"", false));
@@ -177,7 +96,6 @@ TEST_F(Launch, TheShellGetsTheOpenVerbAndNoDirectoryAndEveryHandleEndsTheWait) {
   // 267 characters fit the program's buffer; a longer program is refused
   // before the shell sees it, never cut to another name.
   const std::wstring longest = L"C:\\" + std::wstring(LAUNCH_PROGRAM_CAPACITY - 1 - 3 - 4, L't') + L".exe";
-  ASSERT_EQ(longest.size(), LAUNCH_PROGRAM_CAPACITY - 1u);
   request.lpFile = nullptr;
   LaunchProgram(longest.c_str(), L"", false);
   EXPECT_EQ(request.lpFile, longest.c_str());
@@ -186,53 +104,31 @@ TEST_F(Launch, TheShellGetsTheOpenVerbAndNoDirectoryAndEveryHandleEndsTheWait) {
   EXPECT_EQ(request.lpFile, nullptr);
 }
 
-struct PageOpened {
-  bool called = false;
-  HWND owner;
-  std::wstring verb, file, directory;
-  bool hasParameters, hasDirectory;
-  INT show;
-} opened;
-HINSTANCE WINAPI RecordPage(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory,
-                            INT show) {
-  opened = {true, owner, verb, file, directory ? directory : L"", parameters != nullptr, directory != nullptr, show};
-  return reinterpret_cast<HINSTANCE>(42);
-}
-
 TEST_F(Launch, AFinalPageOpensInItsOwnFolderUnlessItIsAnAddressOrABareName) {
   sys.ShellExecuteW = RecordPage;
-  const struct {
-    const wchar_t* page;
-    const wchar_t* directory;  // null: none
-  } cases[] = {
-      {L"HTTPS://example.invalid/done", nullptr},
-      {L"http://example.invalid/a\\b", nullptr},
+  const wchar_t* cases[][2] = {
+      {L"HTTPS://example.invalid/done", L"-"},
+      {L"http://example.invalid/a\\b", L"-"},
       {L"Https:\\\\example.invalid\\done", L"Https:\\\\example.invalid"},  // not an address
       {L"C:\\App\\Docs\\done.htm", L"C:\\App\\Docs"},
       {L"C:\\done.htm", L"C:\\"},
-      {L"done.htm", nullptr},
+      {L"done.htm", L"-"},
   };
   for (const auto& c : cases) {
-    opened = PageOpened();
-    OpenFinalPage(c.page);
-    ASSERT_TRUE(opened.called) << harness::Narrow(c.page);
-    EXPECT_EQ(opened.owner, nullptr);
-    EXPECT_EQ(opened.verb, L"open");
-    EXPECT_EQ(opened.file, c.page);
-    EXPECT_FALSE(opened.hasParameters);
-    EXPECT_EQ(opened.hasDirectory, c.directory != nullptr) << harness::Narrow(c.page);
-    if (c.directory) EXPECT_EQ(opened.directory, c.directory);
-    EXPECT_EQ(opened.show, SW_SHOW);
+    pageOpened = false;
+    OpenFinalPage(c[0]);
+    EXPECT_TRUE(pageOpened);
+    EXPECT_EQ(pageFolder, c[1]) << harness::Narrow(c[0]);
   }
   // 259 characters fit the buffer; 260 would be cut, so the page is not
   // opened at all.
   const std::wstring longest = L"C:\\" + std::wstring(256, L'p');
-  opened = PageOpened();
+  pageOpened = false;
   OpenFinalPage(longest.c_str());
-  EXPECT_TRUE(opened.called);
-  opened = PageOpened();
+  EXPECT_TRUE(pageOpened);
+  pageOpened = false;
   OpenFinalPage((longest + L"p").c_str());
-  EXPECT_FALSE(opened.called);
+  EXPECT_FALSE(pageOpened);
 }
 
 }  // namespace

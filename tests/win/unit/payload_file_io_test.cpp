@@ -1,7 +1,6 @@
-// The file-handle operations and the payload read from a real program file:
-// the buffered file source must give exactly what the memory source gives,
-// across buffer boundaries, for a library image larger than the buffer, and
-// for every truncation.
+// The payload read from a real program file: the buffered file source must
+// give exactly what the memory source gives, across buffer boundaries, for a
+// library image larger than the buffer, and for every truncation.
 #include <gtest/gtest.h>
 
 #include "payload/file_io.h"
@@ -87,22 +86,6 @@ TEST(PayloadFileIo, FileSourceReadsWhatTheMemorySourceReads) {
   UninstallData none = {};
   EXPECT_EQ(ReadPayloadFile(scratch.Child(L"missing.exe").c_str(), 10, &none), PAYLOAD_NO_FILE);
   EXPECT_EQ(ReadPayloadFile(path.c_str(), 0, &none), PAYLOAD_NO_FILE);
-}
-
-TEST(PayloadFileIo, HandleOperations) {
-  ScratchFolder scratch;
-  WriteWholeFile(scratch.Child(L"f.bin"), pack::Bytes(100, 0x41));
-  HANDLE file = CreateFileW(scratch.Child(L"f.bin").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  uint8_t buffer[64];
-  EXPECT_EQ(SetFilePos(file, 60), 60u);
-  EXPECT_EQ(GetFileLength(file), 100u);
-  EXPECT_EQ(GetFilePos(file), 60u) << "the length is measured without moving";
-  EXPECT_EQ(ReadBlock(file, buffer, 40), 0);
-  EXPECT_EQ(ReadBlock(file, buffer, 1), 1) << "a short read fails";
-  EXPECT_EQ(WriteBlock(file, buffer, 1), 2) << "opened for reading only";
-  CloseFileHandle(file);
 }
 
 }  // namespace

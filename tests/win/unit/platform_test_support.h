@@ -16,10 +16,6 @@ struct TableSelection {
   ~TableSelection() { SelectSystemCallsForPlatform(true); }
 };
 
-inline std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
-  return folder + L"\\" + name;
-}
-
 // A fresh folder under the process's temporary folder, named after the test,
 // that TMP and TEMP point at while it lives. Only files and empty folders
 // made by the test are expected in it; removal goes one level down and never
@@ -32,24 +28,24 @@ class ScratchFolder {
     EXPECT_TRUE(length > 0 && length < MAX_PATH);
     const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = std::string("rx_") + test->test_suite_name() + "_" + test->name();
-    for (char& c : name) {
-      if (c == '/') c = '_';
-    }
+    for (char& c : name) c = c == '/' ? '_' : c;
     path_ = std::wstring(temp) + std::wstring(name.begin(), name.end());
     Remove();
     EXPECT_TRUE(CreateDirectoryW(path_.c_str(), nullptr));
-    SaveVariable(L"TMP", &savedTmp_, &hadTmp_);
-    SaveVariable(L"TEMP", &savedTemp_, &hadTemp_);
-    SetEnvironmentVariableW(L"TMP", path_.c_str());
-    SetEnvironmentVariableW(L"TEMP", path_.c_str());
+    for (int i = 0; i < 2; ++i) {
+      wchar_t value[1024];
+      const DWORD size = GetEnvironmentVariableW(kVariables[i], value, 1024);
+      had_[i] = size > 0 && size < 1024;
+      saved_[i] = had_[i] ? value : L"";
+      SetEnvironmentVariableW(kVariables[i], path_.c_str());
+    }
   }
   ~ScratchFolder() {
-    SetEnvironmentVariableW(L"TMP", hadTmp_ ? savedTmp_.c_str() : nullptr);
-    SetEnvironmentVariableW(L"TEMP", hadTemp_ ? savedTemp_.c_str() : nullptr);
+    for (int i = 0; i < 2; ++i) SetEnvironmentVariableW(kVariables[i], had_[i] ? saved_[i].c_str() : nullptr);
     Remove();
   }
   const std::wstring& Path() const { return path_; }
-  std::wstring Child(const std::wstring& name) const { return JoinPath(path_, name); }
+  std::wstring Child(const std::wstring& name) const { return path_ + L"\\" + name; }
 
   void MakeFile(const std::wstring& name, const char* content = "") const {
     HANDLE file = CreateFileW(Child(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -58,42 +54,37 @@ class ScratchFolder {
     WriteFile(file, content, (DWORD)strlen(content), &written, nullptr);
     CloseHandle(file);
   }
-  int CountEntries() const {
+  // Calls `visit` with each entry but "." and "..", and gives their number.
+  template <typename Visit>
+  int ForEachEntry(Visit visit) const {
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW(Child(L"*").c_str(), &found);
     int count = 0;
     if (search == INVALID_HANDLE_VALUE) return 0;
     do {
-      if (wcscmp(found.cFileName, L".") != 0 && wcscmp(found.cFileName, L"..") != 0) ++count;
+      if (wcscmp(found.cFileName, L".") == 0 || wcscmp(found.cFileName, L"..") == 0) continue;
+      visit(found);
+      ++count;
     } while (FindNextFileW(search, &found));
     FindClose(search);
     return count;
   }
+  int CountEntries() const {
+    return ForEachEntry([](const WIN32_FIND_DATAW&) {});
+  }
 
  private:
-  static void SaveVariable(const wchar_t* name, std::wstring* value, bool* had) {
-    wchar_t buffer[1024];
-    DWORD length = GetEnvironmentVariableW(name, buffer, 1024);
-    *had = length > 0 && length < 1024;
-    if (*had) *value = buffer;
-  }
   void Remove() const {
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(Child(L"*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-      do {
-        std::wstring child = Child(found.cFileName);
-        if (wcscmp(found.cFileName, L".") == 0 || wcscmp(found.cFileName, L"..") == 0) continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-          RemoveDirectoryW(child.c_str());
-        } else {
-          SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-          DeleteFileW(child.c_str());
-        }
-      } while (FindNextFileW(search, &found));
-      FindClose(search);
-    }
+    ForEachEntry([this](const WIN32_FIND_DATAW& found) {
+      const std::wstring child = Child(found.cFileName);
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveDirectoryW(child.c_str());
+      } else {
+        SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(child.c_str());
+      }
+    });
     // A program a test started in the folder holds it as its current folder
     // for a moment after its handle has been signalled (Wine ends the
     // process's handles just after).
@@ -104,7 +95,7 @@ class ScratchFolder {
     }
   }
 
-  std::wstring path_;
-  std::wstring savedTmp_, savedTemp_;
-  bool hadTmp_ = false, hadTemp_ = false;
+  static constexpr const wchar_t* kVariables[2] = {L"TMP", L"TEMP"};
+  std::wstring path_, saved_[2];
+  bool had_[2] = {false, false};
 };

@@ -1,4 +1,5 @@
-// The main window, the progress bar, the message pump and the dialog font.
+// The progress bar and the message pump, and the main window closed from
+// outside. Whole runs (ProgressDialog) show the placement and the font.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
@@ -6,16 +7,6 @@
 #include "driver_test_support.h"
 
 namespace {
-
-TEST(MainWindowPlacement, CentredOrAtTheTopLeftOfASmallScreen) {
-  int x, y;
-  GetMainWindowOrigin(1024, 768, &x, &y);
-  EXPECT_EQ(x, 352);
-  EXPECT_EQ(y, 284);
-  GetMainWindowOrigin(300, 100, &x, &y);
-  EXPECT_EQ(x, 0);
-  EXPECT_EQ(y, 0);
-}
 
 // Counters behind the bar's window procedure (its PBM_SETPOS) and behind a
 // probe window, whose message posted before a step tells whether it pumped.
@@ -84,29 +75,6 @@ TEST_F(Windows, MainWindowClosedFromOutsideEndsWithoutWaiting) {
   DestroyMainWindow();
   KillTimer(nullptr, timer);
   EXPECT_LT(GetTickCount() - start, 1000u) << "the final drain waited for a quit message that was gone";
-}
-
-// A dialog whose font is bold: every child gets the same face and size in
-// the normal weight.
-TEST_F(Windows, DialogFontIsAppliedInNormalWeight) {
-  HFONT bold = CreateFontW(-11, 0, 0, 0, FW_BOLD, 0, 0, 0, 0, 0, 0, 0, 0, L"Tahoma");
-  HWND dialog = CreateWindowExW(0, L"Static", L"", WS_POPUP, 0, 0, 100, 50, nullptr, nullptr, nullptr, nullptr);
-  SendMessageW(dialog, WM_SETFONT, (WPARAM)bold, FALSE);
-  for (int i = 0; i < 2; ++i)
-    CreateWindowExW(0, L"Static", L"", WS_CHILD, 0, 0, 10, 10, dialog, nullptr, nullptr, nullptr);
-
-  ApplyDialogFont(dialog);
-  ASSERT_NE(run.dialogFont, nullptr);
-  for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-    LOGFONTW font;
-    EXPECT_EQ((HFONT)SendMessageW(child, WM_GETFONT, 0, 0), run.dialogFont);
-    ASSERT_TRUE(GetObjectW(run.dialogFont, sizeof font, &font));
-    EXPECT_EQ(font.lfWeight, FW_NORMAL);
-    EXPECT_STREQ(font.lfFaceName, L"Tahoma");
-    EXPECT_EQ(font.lfHeight, -11);
-  }
-  DestroyWindow(dialog);
-  DeleteObject(bold);
 }
 
 }  // namespace
