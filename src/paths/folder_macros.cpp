@@ -10,45 +10,20 @@
 
 namespace {
 
-struct MacroRow {
-  const RxChar* name;
-  uint32_t id;
-};
-
-// Searched in this order; "#InstallDir#" stands outside, after it.
-const MacroRow kFolderMacroTable[] = {
-    {L"#Windows#", FOLDER_WINDOWS},
-    {L"#System#", FOLDER_SYSTEM},
-    {L"#CommonFiles#", FOLDER_COMMON_FILES},
-    {L"#Program Files#", FOLDER_PROGRAM_FILES},
-    {L"#Program Files (x64)#", FOLDER_PROGRAM_FILES_X64},
-    {L"#MyDocuments#", CSIDL_PERSONAL},
-    {L"#Desktop#", CSIDL_DESKTOPDIRECTORY},
-    {L"#AppData#", CSIDL_APPDATA},
-    {L"#LocalAppData#", CSIDL_LOCAL_APPDATA},
-    {L"#UserDir#", CSIDL_PROFILE},
-    {L"#TempDir#", FOLDER_TEMP},
-    {L"#AllUsersAppData#", CSIDL_COMMON_APPDATA},
-    {L"#AllUsersDocuments#", CSIDL_COMMON_DOCUMENTS},
-    {L"#AllUsersDesktop#", CSIDL_COMMON_DESKTOPDIRECTORY},
-    {L"#AllUsersDir#", FOLDER_ALL_USERS},
-    {nullptr, 0},
-};
-
-const RxChar kInstallDirMacro[] = L"#InstallDir#";
-
-const uint32_t kProtectedFolderIds[] = {
-    FOLDER_WINDOWS, FOLDER_SYSTEM, FOLDER_TEMP, FOLDER_PROGRAM_FILES, FOLDER_COMMON_FILES,
-    FOLDER_ALL_USERS, FOLDER_QUICK_LAUNCH, FOLDER_COMMON_QUICK_LAUNCH,
-    CSIDL_DESKTOP, CSIDL_DESKTOPDIRECTORY, CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_FONTS,
-    CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS, CSIDL_STARTMENU, CSIDL_COMMON_STARTMENU, CSIDL_STARTUP,
-    CSIDL_COMMON_STARTUP, CSIDL_APPDATA, CSIDL_COMMON_APPDATA, CSIDL_LOCAL_APPDATA,
-    CSIDL_COMMON_DOCUMENTS, CSIDL_PERSONAL, CSIDL_PROFILE,
-    FOLDER_PROGRAM_FILES_X64,
-    FOLDER_LIST_END,
-};
-enum { PROTECTED_FOLDER_COUNT = sizeof kProtectedFolderIds / sizeof kProtectedFolderIds[0] - 1 };
-static_assert(PROTECTED_FOLDER_COUNT == 25, "the protection list names 25 folders");
+// The tables name the shell's folders by numbers of their own; they are
+// the shell's CSIDL values.
+static_assert(SHELL_DESKTOP == CSIDL_DESKTOP && SHELL_PROGRAMS == CSIDL_PROGRAMS &&
+                  SHELL_PERSONAL == CSIDL_PERSONAL && SHELL_STARTUP == CSIDL_STARTUP &&
+                  SHELL_STARTMENU == CSIDL_STARTMENU &&
+                  SHELL_DESKTOPDIRECTORY == CSIDL_DESKTOPDIRECTORY && SHELL_FONTS == CSIDL_FONTS &&
+                  SHELL_COMMON_STARTMENU == CSIDL_COMMON_STARTMENU &&
+                  SHELL_COMMON_PROGRAMS == CSIDL_COMMON_PROGRAMS &&
+                  SHELL_COMMON_STARTUP == CSIDL_COMMON_STARTUP &&
+                  SHELL_COMMON_DESKTOPDIRECTORY == CSIDL_COMMON_DESKTOPDIRECTORY &&
+                  SHELL_APPDATA == CSIDL_APPDATA && SHELL_LOCAL_APPDATA == CSIDL_LOCAL_APPDATA &&
+                  SHELL_COMMON_APPDATA == CSIDL_COMMON_APPDATA && SHELL_PROFILE == CSIDL_PROFILE &&
+                  SHELL_COMMON_DOCUMENTS == CSIDL_COMMON_DOCUMENTS,
+              "the shell folder ids are the shell's CSIDL values");
 
 const RxChar kQuickLaunch[] = L"Microsoft\\Internet Explorer\\Quick Launch";
 
@@ -302,7 +277,7 @@ bool ResolveFolder(RxChar* buffer, uint32_t id) {
 
 bool ExpandMacroToken(RxChar* token, size_t capacity) {
   RxChar path[RX_MAX_PATH];
-  for (const MacroRow* row = kFolderMacroTable; row->name != nullptr; ++row) {
+  for (const FolderMacroRow* row = kFolderMacroTable; row->name != nullptr; ++row) {
     if (!EqualNoCase(token, row->name)) continue;
     return ResolveFolder(path, row->id) && ReplaceToken(token, capacity, path);
   }

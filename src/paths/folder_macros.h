@@ -5,23 +5,8 @@
 #include <windows.h>
 #include <stdint.h>
 
+#include "paths/folder_macro_names.h"
 #include "paths/text_ops.h"
-
-// Values below 0x80000000 are the shell's CSIDL values, passed on unchanged;
-// these are the program's own ids for folders the shell does not name (or
-// not on every platform).
-enum FolderId : uint32_t {
-  FOLDER_WINDOWS = 0x80000001u,
-  FOLDER_SYSTEM = 0x80000002u,
-  FOLDER_TEMP = 0x80000003u,
-  FOLDER_COMMON_QUICK_LAUNCH = 0x80000004u,
-  FOLDER_QUICK_LAUNCH = 0x80000005u,
-  FOLDER_PROGRAM_FILES = 0x80000006u,
-  FOLDER_COMMON_FILES = 0x80000007u,
-  FOLDER_ALL_USERS = 0x80000008u,
-  FOLDER_PROGRAM_FILES_X64 = 0x80000009u,
-  FOLDER_LIST_END = 0xFFFFFFFFu,
-};
 
 // Size of the working buffer of one expansion, in units. An expansion that
 // would outgrow it stops at the last piece that fits (a literal run or one

@@ -1,5 +1,6 @@
 #include "vocabulary.h"
 
+#include "paths/folder_macro_names.h"
 #include "payload/format.h"
 #include "text.h"
 
@@ -100,23 +101,18 @@ const MessageUse kMessageUses[MSG_COUNT_USED] = {
 const MessageUse kUnusedMessage = {
     "not used by the uninstaller (readable by the extension library)", false, nullptr};
 
-const char* const kMacros[] = {
-    "#Windows#",
-    "#System#",
-    "#CommonFiles#",
-    "#Program Files#",
-    "#Program Files (x64)#",
-    "#MyDocuments#",
-    "#Desktop#",
-    "#AppData#",
-    "#LocalAppData#",
-    "#UserDir#",
-    "#TempDir#",
-    "#AllUsersAppData#",
-    "#AllUsersDocuments#",
-    "#AllUsersDesktop#",
-    "#AllUsersDir#",
-};
+// The macro names are ASCII.
+std::string Narrow(const RxChar* text) {
+  std::string narrow;
+  for (; *text; ++text) narrow += (char)*text;
+  return narrow;
+}
+
+const FolderMacroRow* MacroRowOf(const std::u16string& token) {
+  for (const FolderMacroRow* row = kFolderMacroTable; row->name != nullptr; ++row)
+    if (EqualsNoCaseAscii(token, Narrow(row->name).c_str())) return row;
+  return nullptr;
+}
 
 }  // namespace
 
@@ -171,13 +167,12 @@ const MessageUse& MessageUseOf(size_t index) {
 }
 
 bool IsProtectedMacro(const std::u16string& token) {
-  for (const char* macro : kMacros)
-    if (EqualsNoCaseAscii(token, macro)) return true;
-  return false;
+  const FolderMacroRow* row = MacroRowOf(token);
+  return row != nullptr && IsProtectedFolderId(row->id);
 }
 
 bool IsKnownMacro(const std::u16string& token) {
-  return IsProtectedMacro(token) || EqualsNoCaseAscii(token, "#InstallDir#");
+  return MacroRowOf(token) != nullptr || EqualsNoCaseAscii(token, Narrow(kInstallDirMacro).c_str());
 }
 
 }  // namespace packtool

@@ -45,10 +45,10 @@ struct MessageUse {
 // Index 16 and above: a shared entry "not used by the uninstaller".
 const MessageUse& MessageUseOf(size_t index);
 
-// The folder macros the uninstaller expands (#Windows# ... #InstallDir#),
-// compared without regard to the case of ASCII letters. Every macro of the
-// table stands for a folder that the uninstaller protects; #InstallDir# is
-// the only one that does not.
+// The folder macros the uninstaller expands (#Windows# ... #InstallDir#,
+// from the program's own table), compared without regard to the case of
+// ASCII letters; a protected macro names a folder the uninstaller never
+// removes (#InstallDir# does not).
 bool IsKnownMacro(const std::u16string& token);
 bool IsProtectedMacro(const std::u16string& token);
 
