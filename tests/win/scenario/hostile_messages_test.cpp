@@ -5,42 +5,23 @@
 
 namespace {
 
-using hostile::Bytes;
-using hostile::HostileScenario;
-
 std::u16string Repeat(char16_t unit, size_t count) { return std::u16string(count, unit); }
 
-// The part of text a dialog's text can show through the harness (which reads
-// up to 2047 units).
-std::wstring Shown(const std::u16string& text) { return harness::Wide(text.substr(0, 2047)); }
-
-class HostileMessages : public HostileScenario {
- protected:
-  // Waits for the next box of the run, checks its text and presses answer.
-  void Answer(harness::DialogSequence* dialogs, const std::wstring& text, int answer) {
-    const harness::Dialog dialog = dialogs->Next();
-    ASSERT_TRUE(dialog) << "no box for " << harness::Narrow(text.substr(0, 40));
-    EXPECT_EQ(dialog.Caption(), harness::Wide(hostile::kTitle));
-    EXPECT_EQ(dialog.Text(), text);
-    dialog.Press(answer);
-    EXPECT_TRUE(dialog.WaitClosed());
-  }
-};
+class HostileMessages : public hostile::HostileScenario {};
 
 TEST_F(HostileMessages, ReportsShowConversionsAsTextAndAreCutToTheirBuffer) {
   RunCases(hostile::MessageCases());
 }
 
 // An interactive run whose every text is hostile: the confirmation and the
-// closing message are shown as they stand, the two questions formatted with
-// their one "%s" and cut to 1023 units; the final page's offset lies
-// outside the header, so nothing is opened.
+// closing message (65535 units) are shown as they stand, the two questions
+// formatted with their one "%s" and cut to 1023 units; the final page's
+// offset lies outside the header, so nothing is opened.
 TEST_F(HostileMessages, QuestionsOfHostileTextAreAskedAndAnswered) {
   ASSERT_TRUE(Install(L"App\\readonly.txt", FILE_ATTRIBUTE_READONLY));
   ASSERT_TRUE(Install(L"App\\shared.dll"));
   pack::Payload payload = hostile::BasePayload();
-  const std::u16string confirm = u"%n%d%s%x " + Repeat(u'Q', 2000);
-  const std::u16string done = Repeat(u'D', 65535);
+  const std::u16string confirm = u"%n%d%s%x " + Repeat(u'Q', 2000), done = Repeat(u'D', 65535);
   payload.messages[MSG_CONFIRM] = confirm;
   payload.messages[MSG_DONE] = done;
   payload.messages[MSG_READ_ONLY] = u"%n%d %s %x%%" + Repeat(u'R', 1500);
@@ -48,10 +29,10 @@ TEST_F(HostileMessages, QuestionsOfHostileTextAreAskedAndAnswered) {
   // Removed last first: the read-only file is asked about before the library.
   payload.files = {{u".", u"shared.dll", FileShared}, {u".", u"readonly.txt", 0}};
   payload.header.finalPage = u"https://example.invalid/bye";
-  Bytes bytes = pack::EncodePayload(payload);
+  hostile::Bytes bytes = pack::EncodePayload(payload);
   ASSERT_EQ(hostile::ChunkStarts(bytes)[0], 0u);
   pack::WriteU32(&bytes[12 + 8], 0x7FFFFFF0u);  // the header's finalPageOffset
-  const std::wstring program = sandbox.WriteUninstaller(L"App\\uninstall.exe", bytes);
+  program = sandbox.WriteUninstaller(L"App\\uninstall.exe", bytes);
   ASSERT_FALSE(program.empty());
 
   harness::Process process;
@@ -59,34 +40,26 @@ TEST_F(HostileMessages, QuestionsOfHostileTextAreAskedAndAnswered) {
   ASSERT_TRUE(process.Start(program));
   harness::DialogSequence dialogs(process);
   const std::u16string app = harness::U16(sandbox.Path(L"App\\"));
-  const hostile::Report readOnly{u"%n%d ", true, u" %x%" + Repeat(u'R', 1500), u""};
-  const hostile::Report shared{Repeat(u'S', 1010), true, u"%n", u""};
-  Answer(&dialogs, Shown(confirm), IDOK);
-  Answer(&dialogs, harness::Wide(readOnly.For(app + u"readonly.txt")), IDYES);
-  Answer(&dialogs, harness::Wide(shared.For(app + u"shared.dll")), IDYES);
-  Answer(&dialogs, Shown(done), IDOK);
+  const hostile::Report readOnly{u"%n%d ", true, u" %x%" + Repeat(u'R', 1500)};
+  const hostile::Report shared{Repeat(u'S', 1010), true, u"%n"};
+  // The harness reads up to 2047 units of a box's text.
+  const std::pair<std::u16string, int> answers[] = {{confirm.substr(0, 2047), IDOK},
+                                                    {readOnly.For(app + u"readonly.txt"), IDYES},
+                                                    {shared.For(app + u"shared.dll"), IDYES},
+                                                    {done.substr(0, 2047), IDOK}};
+  for (const auto& answer : answers) {
+    const harness::Dialog dialog = dialogs.Next();
+    ASSERT_TRUE(dialog) << "no box for " << harness::Narrow(harness::Wide(answer.first.substr(0, 40)));
+    EXPECT_EQ(dialog.Caption(), harness::Wide(hostile::kTitle));
+    EXPECT_EQ(dialog.Text(), harness::Wide(answer.first));
+    dialog.Press(answer.second);
+    EXPECT_TRUE(dialog.WaitClosed());
+  }
   EXPECT_TRUE(harness::ExpectNoWindow(process, hostile::kRunLimitMs));
   EXPECT_TRUE(harness::ExitedWith(process.Finish(), 0));
   EXPECT_TRUE(process.WaitForDescendants(hostile::kRunLimitMs)) << "the self-removal copy ends";
   EXPECT_FALSE(sandbox.Exists(L"App\\readonly.txt"));
   EXPECT_FALSE(sandbox.Exists(L"App\\shared.dll"));
-  EXPECT_TRUE(MarkersInPlace());
-}
-
-TEST_F(HostileMessages, AConfirmationOfHostileTextCanBeCancelled) {
-  pack::Payload payload = hostile::BasePayload();
-  const std::u16string confirm = u"%n%s%d%n" + Repeat(u'C', 65527);
-  payload.messages[MSG_CONFIRM] = confirm;
-  const std::wstring program = sandbox.WriteUninstaller(L"App\\uninstall.exe", payload);
-  ASSERT_FALSE(program.empty());
-  harness::Process process;
-  sandbox.PrepareProcess(&process);
-  ASSERT_TRUE(process.Start(program));
-  harness::DialogSequence dialogs(process);
-  Answer(&dialogs, Shown(confirm), IDCANCEL);
-  EXPECT_TRUE(harness::ExitedWith(process.Finish(hostile::kRunLimitMs), 0));
-  EXPECT_EQ(AppRemoved(), std::vector<std::wstring>{});
-  EXPECT_TRUE(sandbox.Exists(L"App\\uninstall.exe")) << "a cancelled run keeps the uninstaller";
   EXPECT_TRUE(MarkersInPlace());
 }
 

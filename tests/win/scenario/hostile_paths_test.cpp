@@ -11,64 +11,55 @@
 
 namespace {
 
-using hostile::HostileScenario;
-
 // stem padded with '_' so that folder\name is exactly length characters.
 std::wstring NameOfLength(const std::wstring& folder, const std::wstring& stem, size_t length) {
   std::wstring name = stem;
   name.resize(length - folder.size() - 1, L'_');
   return name;
 }
+std::u16string U16(const std::wstring& text) { return harness::U16(text); }
 
-class HostilePaths : public HostileScenario {};
+class HostilePaths : public hostile::HostileScenario {};
 
 TEST_F(HostilePaths, PathsOf259CharactersAreRemovedAndLongerOnesNameNothingElse) {
   const std::wstring app = sandbox.Path(L"App"), links = sandbox.Path(L"App\\links");
   ASSERT_LT(app.size() + 40, 259u) << "the sandbox leaves room for the names";
-  const std::wstring file = NameOfLength(app, L"file-", 259), keptFile = NameOfLength(app, L"kept-file-", 259);
-  const std::wstring folder = NameOfLength(app, L"folder-", 259), keptFolder = NameOfLength(app, L"kept-folder-", 259);
-  // Trees: App\ plus the text "<name>\*.*" is 259 characters.
-  const std::wstring tree = NameOfLength(app, L"tree-", 259 - 4), keptTree = NameOfLength(app, L"kept-tree-", 259 - 4);
-  const std::wstring shortcut = NameOfLength(links, L"link-", 259);
-  const std::wstring keptShortcut = NameOfLength(links, L"kept-link-", 259);
-  const std::wstring shortcutFolder = NameOfLength(app, L"menu-", 259);
-  const std::wstring keptShortcutFolder = NameOfLength(app, L"kept-menu-", 259);
-
-  std::vector<std::wstring> removed = {file, folder, tree, L"links\\" + shortcut, shortcutFolder};
-  std::vector<std::wstring> kept = {keptFile, keptFolder, keptTree, keptTree + L"\\inside.txt",
-                                    L"links\\" + keptShortcut, keptShortcutFolder};
-  for (const wchar_t* suffix : {L"x", L"xy"}) {
-    kept.push_back(keptFile + suffix);
-    kept.push_back(keptFolder + suffix);
-    kept.push_back(L"links\\" + keptShortcut + suffix);
-  }
-  for (const std::wstring& name : {file, keptFile, keptFile + L"x", keptFile + L"xy", L"links\\" + shortcut,
-                                   L"links\\" + keptShortcut, L"links\\" + keptShortcut + L"x",
-                                   L"links\\" + keptShortcut + L"xy", tree + L"\\inside.txt",
-                                   keptTree + L"\\inside.txt"})
-    ASSERT_TRUE(Install(L"App\\" + name)) << harness::Narrow(name);
-  for (const std::wstring& name : {folder, keptFolder, keptFolder + L"x", keptFolder + L"xy", shortcutFolder,
-                                   keptShortcutFolder, keptShortcutFolder + L"x", keptShortcutFolder + L"xy"})
-    ASSERT_TRUE(sandbox.MakeFolder(L"App\\" + name)) << harness::Narrow(name);
-
+  std::vector<std::wstring> removed, kept;
   pack::Payload payload = hostile::BasePayload();
-  auto u16 = [](const std::wstring& text) { return harness::U16(text); };
-  payload.files = {{u".", u16(file), 0},
-                   {u".", u16(keptFile + L"x"), 0},
-                   {u".", u16(keptFile + L"xy"), 0},
-                   {u".\\" + u16(folder), u"", 0},
-                   {u".\\" + u16(keptFolder + L"x"), u"", 0},
-                   {u".\\" + u16(keptFolder + L"xy"), u"", 0}};
-  payload.folderTrees = {u16(tree + L"\\*.*"), u16(keptTree + L"\\*.*x"), u16(keptTree + L"\\*.*xy")};
-  payload.shortcuts = {{0, u16(links), u"", u16(shortcut)},
-                       {0, u16(links), u"", u16(keptShortcut + L"x")},
-                       {0, u16(links), u"", u16(keptShortcut + L"xy")},
-                       {0, u16(app + L"\\" + shortcutFolder), u"", u""}};
-  // Listed shortcut folders are used as the payload spells them, in no
-  // buffer: the longer ones may go, but never their 259-character prefix.
-  for (const wchar_t* suffix : {L"x", L"xy"})
-    payload.shortcuts.push_back({0, u16(app + L"\\" + keptShortcutFolder + suffix), u"", u""});
-
+  payload.files.clear();
+  payload.folderTrees.clear();
+  payload.shortcuts.clear();
+  // Each kind: one of 259 characters listed and removed; a kept one of 259
+  // listed as 260 and 261.
+  for (const std::wstring stem : {L"", L"kept-"}) {
+    const bool keep = !stem.empty();
+    const std::wstring file = NameOfLength(app, stem + L"file-", 259);
+    const std::wstring folder = NameOfLength(app, stem + L"folder-", 259);
+    const std::wstring tree = NameOfLength(app, stem + L"tree-", 259 - 4);  // App\<tree>\*.*
+    const std::wstring shortcut = NameOfLength(links, stem + L"link-", 259);
+    const std::wstring menu = NameOfLength(app, stem + L"menu-", 259);
+    ASSERT_TRUE(Install(L"App\\" + file) && Install(L"App\\links\\" + shortcut) &&
+                Install(L"App\\" + tree + L"\\inside.txt") && sandbox.MakeFolder(L"App\\" + folder) &&
+                sandbox.MakeFolder(L"App\\" + menu));
+    for (const std::wstring& name : {file, folder, tree, L"links\\" + shortcut, menu})
+      (keep ? kept : removed).push_back(name);
+    if (keep) kept.push_back(tree + L"\\inside.txt");
+    for (const std::wstring suffix : keep ? std::vector<std::wstring>{L"x", L"xy"} : std::vector<std::wstring>{L""}) {
+      if (keep) {
+        ASSERT_TRUE(Install(L"App\\" + file + suffix) && Install(L"App\\links\\" + shortcut + suffix) &&
+                    sandbox.MakeFolder(L"App\\" + folder + suffix) && sandbox.MakeFolder(L"App\\" + menu + suffix));
+        for (const std::wstring& name : {file, folder, L"links\\" + shortcut})  // listed, and not theirs to take
+          kept.push_back(name + suffix);
+      }
+      payload.files.push_back({u".", U16(file + suffix), 0});
+      payload.files.push_back({u".\\" + U16(folder + suffix), u"", 0});
+      payload.folderTrees.push_back(U16(tree + L"\\*.*" + suffix));
+      payload.shortcuts.push_back({0, U16(links), u"", U16(shortcut + suffix)});
+      // Listed shortcut folders are used as the payload spells them, in no
+      // buffer: the longer ones may go, but never their 259-character prefix.
+      payload.shortcuts.push_back({0, U16(app + L"\\" + menu + suffix), u"", u""});
+    }
+  }
   EXPECT_TRUE(harness::ExitedWith(Run(pack::EncodePayload(payload)), 0));
   for (const std::wstring& name : removed) EXPECT_FALSE(sandbox.Exists(L"App\\" + name)) << harness::Narrow(name);
   for (const std::wstring& name : kept) EXPECT_TRUE(sandbox.Exists(L"App\\" + name)) << harness::Narrow(name);
@@ -80,19 +71,15 @@ TEST_F(HostilePaths, PathsOf259CharactersAreRemovedAndLongerOnesNameNothingElse)
 // system, and a cut path could name another file, so it reads nothing and
 // ends with -1, silently (no message table was read to say anything).
 TEST_F(HostilePaths, AnUninstallerPathOf260CharactersOrMoreReadsNothing) {
-  const std::wstring root = sandbox.root();
   pack::Payload payload = hostile::BasePayload();
   payload.files = {{u".", u"app.exe", 0}};
   for (size_t length : {259, 260, 261}) {
     SCOPED_TRACE(length);
-    const std::wstring folder = NameOfLength(root, L"long-", length - 14);  // \uninstall.exe
+    const std::wstring folder = NameOfLength(sandbox.root(), L"long-", length - 14);  // \uninstall.exe
     ASSERT_TRUE(Install(folder + L"\\app.exe"));
     program = sandbox.WriteUninstaller(folder + L"\\uninstall.exe", payload);
     ASSERT_EQ(program.size(), length);
-    harness::RunOptions options;
-    options.dismissDialogs = true;
-    options.sandbox = &sandbox;
-    options.timeoutMs = hostile::kRunLimitMs;
+    harness::RunOptions options = Options();
     options.folder = sandbox.Path(folder);
     // Wine starts no program by a full path of 260 characters or more, but
     // does by its bare name from the folder that holds it.
@@ -101,14 +88,9 @@ TEST_F(HostilePaths, AnUninstallerPathOf260CharactersOrMoreReadsNothing) {
     ASSERT_TRUE(SetCurrentDirectoryW(options.folder.c_str()));
     const harness::RunResult run = harness::RunProgram(L"uninstall.exe", L"/S", options);
     SetCurrentDirectoryW(here);
-    if (length == 259) {
-      EXPECT_TRUE(harness::ExitedWith(run, 0));
-      EXPECT_FALSE(sandbox.Exists(folder + L"\\app.exe"));
-    } else {
-      EXPECT_TRUE(harness::ExitedWith(run, hostile::kFailed));
-      EXPECT_EQ(run.dialogs.size(), 0u);
-      EXPECT_TRUE(sandbox.Exists(folder + L"\\app.exe"));
-    }
+    EXPECT_TRUE(harness::ExitedWith(run, length == 259 ? 0 : hostile::kFailed));
+    EXPECT_EQ(run.dialogs.size(), 0u);
+    EXPECT_EQ(sandbox.Exists(folder + L"\\app.exe"), length != 259);
     EXPECT_TRUE(MarkersInPlace());
   }
 }
@@ -121,19 +103,16 @@ TEST_F(HostilePaths, ATree200LevelsDeepGoesOrStaysWithoutCrashOrHang) {
   std::wstring level = L"App\\deep";
   std::vector<std::wstring> levels;
   for (int depth = 0; depth < 200; ++depth) {
-    level += L"\\d";
-    levels.push_back(level);
+    levels.push_back(level += L"\\d");
     ASSERT_TRUE(Install(level + L"\\f.tmp")) << depth;
   }
   ASSERT_TRUE(Install(L"App\\beside.tmp"));
   ASSERT_GT(sandbox.Path(levels.back()).size(), 400u);
-
   pack::Payload payload = hostile::BasePayload();
   payload.folderTrees = {u"deep\\*.tmp", u"#InstallDir#\\deep\\d\\*.*"};
   EXPECT_TRUE(harness::ExitedWith(Run(pack::EncodePayload(payload), L"/S", harness::kDefaultRunTimeoutMs), 0));
-  // Every level whose folder the walk can name (259 characters at most)
-  // has lost its file; every deeper one keeps its own, and so the tree
-  // stays whole.
+  // Every level whose folder the walk can name has lost its file; every
+  // deeper one keeps its own, and so the tree stays whole.
   size_t named = 0;
   for (size_t i = 0; i < levels.size(); ++i) {
     const bool nameable = sandbox.Path(levels[i]).size() <= 259;

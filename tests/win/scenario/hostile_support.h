@@ -19,6 +19,8 @@ const DWORD kFailed = 0xFFFFFFFFu;  // exit code -1
 // Generous for a payload of a few KB, which takes a fraction of a second;
 // a hang shows as this limit reached.
 const DWORD kRunLimitMs = 15000;
+// What the base payload lists (cache\old.tmp for the tree cache\*.tmp).
+const wchar_t* const kAppFiles[] = {L"App\\app.exe", L"App\\data\\settings.ini", L"App\\cache\\old.tmp"};
 
 class HostileScenario : public harness::MarkedScenario {
  protected:
@@ -28,53 +30,56 @@ class HostileScenario : public harness::MarkedScenario {
     ASSERT_TRUE(InstallApp());
   }
 
-  // What the base payload lists, (re)installed: App\app.exe,
-  // App\data\settings.ini, and App\cache\old.tmp for the tree cache\*.tmp.
   bool InstallApp() {
-    return Install(L"App\\app.exe") && Install(L"App\\data\\settings.ini") && Install(L"App\\cache\\old.tmp");
+    for (const wchar_t* file : kAppFiles)
+      if (!Install(file)) return false;
+    return true;
   }
   std::vector<std::wstring> AppRemoved() const {
     std::vector<std::wstring> removed;
-    for (const wchar_t* item : {L"App\\app.exe", L"App\\data\\settings.ini", L"App\\cache\\old.tmp"})
-      if (!sandbox.Exists(item)) removed.push_back(item);
+    for (const wchar_t* file : kAppFiles)
+      if (!sandbox.Exists(file)) removed.push_back(file);
     return removed;
   }
 
-  // Writes App\uninstall.exe with payload and runs it with arguments,
-  // answering every box with OK (Cancel where there is none).
-  harness::RunResult Run(const Bytes& payload, const std::wstring& arguments = L"/S",
-                         DWORD limitMs = kRunLimitMs) {
-    program = sandbox.WriteUninstaller(L"App\\uninstall.exe", payload);
-    EXPECT_FALSE(program.empty());
+  // Every box answered with OK (Cancel where there is none).
+  harness::RunOptions Options(DWORD limitMs = kRunLimitMs) const {
     harness::RunOptions options;
     options.dismissDialogs = true;
     options.sandbox = &sandbox;
     options.timeoutMs = limitMs;
-    return harness::RunProgram(program, arguments, options);
+    return options;
   }
 
-  // The run of c ended as c expects: exit 0 without a box, or -1 after one
-  // report box with the expected text and caption, nothing of App removed.
-  // No marker lost either way.
-  void ExpectOutcome(const Case& c, const harness::RunResult& run) {
-    SCOPED_TRACE(c.name + ": " + c.why);
-    if (c.outcome == Outcome::kCompletes) {
+  // Writes App\uninstall.exe with payload and runs it with arguments.
+  harness::RunResult Run(const Bytes& payload, const std::wstring& arguments = L"/S", DWORD limitMs = kRunLimitMs) {
+    program = sandbox.WriteUninstaller(L"App\\uninstall.exe", payload);
+    EXPECT_FALSE(program.empty());
+    return harness::RunProgram(program, arguments, Options(limitMs));
+  }
+
+  // Exit 0 without a box, or -1 after one report (expected text and
+  // caption, when c gives them) with nothing of App removed; no marker lost
+  // and nothing left in the run's temporary folder either way.
+  void ExpectOutcome(const harness::RunResult& run, bool completes, const Case* c = nullptr) {
+    if (completes) {
       EXPECT_TRUE(harness::ExitedWith(run, 0));
       EXPECT_EQ(run.dialogs.size(), 0u) << "a silent run that read its payload shows nothing";
     } else {
       EXPECT_TRUE(harness::ExitedWith(run, kFailed));
       ASSERT_EQ(run.dialogs.size(), 1u) << "one report";
-      EXPECT_EQ(run.dialogs[0].text, harness::Wide(c.report.For(harness::U16(program))));
-      const std::wstring caption = harness::Wide(c.report.caption);
-      EXPECT_EQ(run.dialogs[0].caption, caption.substr(0, run.dialogs[0].caption.size()));
-      EXPECT_EQ(run.dialogs[0].caption.empty(), caption.empty());
+      if (c != nullptr) {
+        EXPECT_EQ(run.dialogs[0].text, harness::Wide(c->report.For(harness::U16(program))));
+        const std::wstring caption = harness::Wide(c->report.caption);
+        EXPECT_EQ(run.dialogs[0].caption, caption.substr(0, run.dialogs[0].caption.size()));
+        EXPECT_EQ(run.dialogs[0].caption.empty(), caption.empty());
+      }
       EXPECT_EQ(AppRemoved(), std::vector<std::wstring>{}) << "a damaged payload removes nothing";
     }
     EXPECT_EQ(TempLeftovers(), std::vector<std::wstring>{}) << "the run's temporary folder is left as it was";
     EXPECT_TRUE(MarkersInPlace());
   }
 
-  // What the runs left in their temporary folder besides its markers.
   std::vector<std::wstring> TempLeftovers() const {
     std::vector<std::wstring> left;
     WIN32_FIND_DATAW found;
@@ -91,8 +96,9 @@ class HostileScenario : public harness::MarkedScenario {
   // Runs every case silently, each with the application installed afresh.
   void RunCases(const std::vector<Case>& cases) {
     for (const Case& c : cases) {
+      SCOPED_TRACE(c.name + ": " + c.why);
       ASSERT_TRUE(InstallApp());
-      ExpectOutcome(c, Run(c.payload));
+      ExpectOutcome(Run(c.payload), c.outcome == Outcome::kCompletes, &c);
     }
   }
 
