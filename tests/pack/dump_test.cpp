@@ -14,9 +14,7 @@ namespace {
 using packtool::PayloadScan;
 using packtool::ScanPayloadFile;
 
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // header, messages, files (3 records), end: the chunk offsets are fixed.
 pack::Bytes SmallPayload() {
@@ -43,16 +41,15 @@ TEST(DumpTest, ShowsEachChunkWithOffsetsAndMeanings) {
   PayloadScan scan = ScanPayloadFile(payload);
   ASSERT_EQ(scan.status, PAYLOAD_OK);
   std::string text = packtool::DumpText("p.bin", scan);
-  size_t files = OffsetOfTag(payload, CHUNK_FILES);
-  EXPECT_TRUE(Contains(text, packtool::HexOffset(files) + "  CHUNK_FILES (0x1235)")) << text;
-  EXPECT_TRUE(Contains(text, "flags 0x5 (shared, component)")) << text;
-  EXPECT_TRUE(Contains(text, "flags 0x1 (waitForCommand)")) << text;
-  EXPECT_TRUE(Contains(text, "command: \"setup.exe /u\" (offset 12)")) << text;
-  EXPECT_TRUE(Contains(text, "[1] confirmation question")) << text;
-  EXPECT_TRUE(Contains(text, "status 0 (ok): read to CHUNK_END")) << text;
+  for (const std::string& part :
+       {packtool::HexOffset(OffsetOfTag(payload, CHUNK_FILES)) + "  CHUNK_FILES (0x1235)",
+        std::string("flags 0x5 (shared, component)"), std::string("flags 0x1 (waitForCommand)"),
+        std::string("command: \"setup.exe /u\" (offset 12)"), std::string("[1] confirmation question"),
+        std::string("status 0 (ok): read to CHUNK_END")})
+    EXPECT_TRUE(Contains(text, part)) << part << "\n" << text;
 }
 
-TEST(DumpTest, ATruncatedPayloadIsShownUpToTheFailingChunk) {
+TEST(DumpTest, ADamagedPayloadIsShownUpToTheFailingChunk) {
   pack::Bytes payload = SmallPayload();
   size_t files = OffsetOfTag(payload, CHUNK_FILES);
   pack::Bytes cut(payload.begin(), payload.begin() + files + 30);  // inside the file records
@@ -77,20 +74,16 @@ TEST(DumpTest, ATruncatedPayloadIsShownUpToTheFailingChunk) {
   EXPECT_EQ(json["status"], 8);
   EXPECT_EQ(json["failedAt"], files);
   EXPECT_EQ(json["chunks"].back()["tagName"], "CHUNK_FILES");
-}
 
-TEST(DumpTest, ARecordTheReaderRefusesIsNamed) {
-  pack::Bytes payload;
+  // A record the reader refuses is named.
+  payload.clear();
   pack::AppendChunk(&payload, CHUNK_REGISTRY,
-                    pack::EncodeRegistryList(
-                        {{0x80000001u, u"Software\\A"}, {0x80000001u, std::u16string(600, u'k')}}));
+                    pack::EncodeRegistryList({{0x80000001u, u"Software\\A"}, {0x80000001u, std::u16string(600, u'k')}}));
   pack::AppendEnd(&payload);
-  PayloadScan scan = ScanPayloadFile(payload);
+  scan = ScanPayloadFile(payload);
   EXPECT_EQ(scan.status, PAYLOAD_READ_ERROR);
   EXPECT_EQ(scan.failedAt, 0u);
-  EXPECT_TRUE(
-      Contains(scan.failure, "record 1 at 0x0000002A: its strings up to path need 600 units"))
-      << scan.failure;
+  EXPECT_TRUE(Contains(scan.failure, "record 1 at 0x0000002A: its strings up to path need 600 units")) << scan.failure;
 }
 
 TEST(DumpTest, PackedProgramsAreFoundThroughTheirMarker) {

@@ -37,7 +37,7 @@ TEST_F(LanguageTest, EveryShippedTableIsCompleteAndPassesVerify) {
   }
 }
 
-TEST_F(LanguageTest, MessagesReplaceSingleIndicesOfTheLanguage) {
+TEST_F(LanguageTest, MessagesReplaceSingleIndicesOfAKnownLanguage) {
   std::string error;
   std::vector<std::u16string> german =
       Messages(R"({"messages": {"0": "Beispiel entfernen", "2": ""}, "language": "de"})", &error);
@@ -57,9 +57,8 @@ TEST_F(LanguageTest, MessagesReplaceSingleIndicesOfTheLanguage) {
   packtest::WriteText(Path("bad.json"), R"({"language": "es", "messages": {"9": "sin ruta"}})");
   EXPECT_EQ(Pack({"verify", Path("bad.json")}), 1);
   EXPECT_NE(out_.find("bad.json: messages[9]: error: holds 0 \"%s\""), std::string::npos) << out_;
-}
 
-TEST_F(LanguageTest, AnUnknownLanguageNamesTheField) {
+  // An unknown language names the field.
   packtest::WriteText(Path("app.json"), R"({"language": "it"})");
   EXPECT_EQ(Pack({"build", Path("app.json"), "--payload-only", "-o", Path("p.bin")}), 1);
   EXPECT_NE(err_.find("app.json: language: unknown language \"it\" (known: en, de, fr, es)"),
@@ -67,7 +66,6 @@ TEST_F(LanguageTest, AnUnknownLanguageNamesTheField) {
       << err_;
   EXPECT_FALSE(packtool::FileExists(Path("p.bin")));
 
-  std::string error;
   Messages(R"({"language": ["de"]})", &error);
   EXPECT_EQ(error, "language: must be the name of a language (en, de, fr, es)");
 }

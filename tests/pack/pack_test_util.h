@@ -18,29 +18,24 @@
 
 namespace packtest {
 
-inline std::string ReadText(const std::string& path) {
+// Empty when the file cannot be read.
+inline pack::Bytes ReadBytes(const std::string& path) {
   pack::Bytes data;
   std::string error;
-  if (!packtool::ReadWholeFile(path, &data, &error)) return "";
-  return std::string(data.begin(), data.end());
+  packtool::ReadWholeFile(path, &data, &error);
+  return data;
 }
-
-inline void WriteText(const std::string& path, const std::string& text) {
-  std::string error;
-  ASSERT_TRUE(packtool::WriteFileAtomically(path, pack::Bytes(text.begin(), text.end()), &error))
-      << error;
+inline std::string ReadText(const std::string& path) {
+  const pack::Bytes data = ReadBytes(path);
+  return std::string(data.begin(), data.end());
 }
 
 inline void WriteBytes(const std::string& path, const pack::Bytes& data) {
   std::string error;
   ASSERT_TRUE(packtool::WriteFileAtomically(path, data, &error)) << error;
 }
-
-inline pack::Bytes ReadBytes(const std::string& path) {
-  pack::Bytes data;
-  std::string error;
-  packtool::ReadWholeFile(path, &data, &error);
-  return data;
+inline void WriteText(const std::string& path, const std::string& text) {
+  WriteBytes(path, pack::Bytes(text.begin(), text.end()));
 }
 
 // The entries of a folder, to show that nothing was left behind.

@@ -31,36 +31,24 @@ PeExportCheck CheckWatched(const pack::Bytes& image, bool* outOfRange) {
   return FindPeExport(read, image.size(), kExport);
 }
 
-TEST(PeExportsTest, SelfRegisteringLibrariesOfBothWidthsAreRecognised) {
-  PeExportCheck x86 = FindPeExport(MakePeImage(PeLayout()), kExport);
-  EXPECT_EQ(x86.verdict, PeExportCheck::IMAGE) << x86.problem;
-  EXPECT_EQ(x86.machine, 0x14C);
-  EXPECT_TRUE(packtool::IsSelfRegistering(x86));
-
-  PeLayout wide;
+TEST(PeExportsTest, OnlyALibraryWithTheWholeNameIsSelfRegistering) {
+  PeLayout wide, similar, program, none;
   wide.pe32plus = true;
-  PeExportCheck x64 = FindPeExport(MakePeImage(wide), kExport);
-  EXPECT_EQ(x64.machine, 0x8664);
-  EXPECT_TRUE(packtool::IsSelfRegistering(x64));
-}
-
-TEST(PeExportsTest, OnlyTheWholeNameInALibraryCounts) {
-  PeLayout similar;
   similar.exports = {"DllRegister", "DllRegisterServerEx", "DllUnregisterServer"};
-  PeExportCheck check = FindPeExport(MakePeImage(similar), kExport);
-  EXPECT_EQ(check.verdict, PeExportCheck::IMAGE);
-  EXPECT_FALSE(check.hasExport);
-
-  PeLayout program;
-  program.dll = false;
-  check = FindPeExport(MakePeImage(program), kExport);
-  EXPECT_TRUE(check.hasExport);
-  EXPECT_FALSE(packtool::IsSelfRegistering(check)) << "a program is not registered by regsvr32";
-
-  PeLayout none;
+  program.dll = false;  // a program is not registered by regsvr32
   none.exports = {};
-  EXPECT_FALSE(FindPeExport(MakePeImage(none), kExport).hasExport);
-
+  const struct { PeLayout layout; uint16_t machine; bool hasExport, selfRegistering; } cases[] = {
+      {PeLayout(), 0x14C, true, true}, {wide, 0x8664, true, true}, {similar, 0x14C, false, false},
+      {program, 0x14C, true, false},   {none, 0x14C, false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(&c - cases);
+    const PeExportCheck check = FindPeExport(MakePeImage(c.layout), kExport);
+    EXPECT_EQ(check.verdict, PeExportCheck::IMAGE) << check.problem;
+    EXPECT_EQ(check.machine, c.machine);
+    EXPECT_EQ(check.hasExport, c.hasExport);
+    EXPECT_EQ(packtool::IsSelfRegistering(check), c.selfRegistering);
+  }
   // A DOS program: MZ, but no PE header where e_lfanew points.
   pack::Bytes dos(200, 0);
   dos[0] = 'M';
