@@ -98,6 +98,13 @@ void RemoveFolderTree(const RxChar* text, const RxChar* home) {
   for (const RxChar* p = pattern; *p != 0; ++p) {
     if (*p == ':' || *p == '/') return;
   }
+  // A payload may name many folders that were never made. One attribute
+  // query passes over those before the protected-folder check, which
+  // resolves long names and the well-known folders; entering them would
+  // fail anyway.
+  const DWORD attributes = sys.GetFileAttributesW(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES ? MapLastError() == NotFound : !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+    return;
   if (KeepFolder(path) || !SetCurrentFolder(path)) return;
   DeleteTreeHere(pattern);
   SetCurrentFolder(home);
