@@ -7,18 +7,15 @@
 
 namespace {
 
-using files::FileScenario;
 using harness::ExitedWith;
 
-typedef FileScenario FileEntries;
+typedef files::FileScenario FileEntries;
 
 TEST_F(FileEntries, FolderEntriesRemoveOnlyEmptyUnprotectedFolders) {
   ASSERT_TRUE(sandbox.MakeFolder(L"App\\empty"));
   Install(L"App\\full\\kept.txt");
   payload.files.clear();
-  List(L"App\\empty\\");
-  List(L"App\\full\\");
-  List(L"temp\\");  // the run's temporary folder, empty and protected
+  for (const wchar_t* folder : {L"App\\empty\\", L"App\\full\\", L"temp\\"}) Install(folder);  // temp: protected
   payload.files.push_back({u".", u"", 0});  // the folder the uninstaller is in
   Start();
   EXPECT_TRUE(ExitedWith(process.Finish(), 0));
@@ -33,11 +30,10 @@ TEST_F(FileEntries, FolderEntriesRemoveOnlyEmptyUnprotectedFolders) {
 TEST_F(FileEntries, RelativePathsAreNeverUsed) {
   Install(L"cwd\\victim.txt");
   Install(L"App\\renamed.txt");
-  payload.files = {{u"", u"victim.txt", 0}};
-  List(L"App\\renamed.txt");
-  ASSERT_TRUE(AddExtension());
+  payload.files.front().folder = u"";
+  ASSERT_TRUE(harness::AddTestExtension(&payload));
   process.SetEnvironment(L"RXTEST_EXT_REWRITE", Path(L"App\\renamed.txt") + L"|victim.txt");
-  Start(L"/S", L"uninstall.exe", Path(L"cwd"));
+  Start(L"/S", Path(L"cwd"));
   EXPECT_TRUE(ExitedWith(process.Finish(), 0));
   EXPECT_TRUE(Exists(L"cwd\\victim.txt"));
   EXPECT_TRUE(Exists(L"App\\renamed.txt"));
@@ -48,16 +44,13 @@ TEST_F(FileEntries, RelativePathsAreNeverUsed) {
 TEST_F(FileEntries, ExtensionVetoesAndRenames) {
   for (const wchar_t* name : {L"App\\a.txt", L"App\\b.txt", L"App\\c.txt", L"App\\d.txt"}) Install(name);
   payload.files.pop_back();
-  ASSERT_TRUE(AddExtension());
+  ASSERT_TRUE(harness::AddTestExtension(&payload));
   process.SetEnvironment(L"RXTEST_EXT_LOG", Path(L"calls.log"));
   process.SetEnvironment(L"RXTEST_EXT_VETO_FILE", Path(L"App\\a.txt"));
   process.SetEnvironment(L"RXTEST_EXT_REWRITE", Path(L"App\\c.txt") + L"|" + Path(L"App\\d.txt"));
   Start();
   EXPECT_TRUE(ExitedWith(process.Finish(), 0));
-  EXPECT_TRUE(Exists(L"App\\a.txt"));
-  EXPECT_FALSE(Exists(L"App\\b.txt"));
-  EXPECT_TRUE(Exists(L"App\\c.txt"));
-  EXPECT_FALSE(Exists(L"App\\d.txt"));
+  EXPECT_EQ(Left({L"a.txt", L"b.txt", L"c.txt", L"d.txt"}), "a.txt c.txt");
   harness::Bytes log;
   ASSERT_TRUE(harness::ReadWholeFile(Path(L"calls.log"), &log));
   const std::string calls(log.begin(), log.end()), root = harness::Narrow(Path(L"App\\"));

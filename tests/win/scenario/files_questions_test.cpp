@@ -10,101 +10,65 @@ using files::FileScenario;
 using harness::ExitedWith;
 using harness::ExpectNoWindow;
 
-const int kYesToAll = 1001, kNoToAll = 1002;
+const int kEsc = 0, kEnter = -1, kYesToAll = 1001, kNoToAll = 1002;
 
-class ReadOnlyFiles : public FileScenario {
- protected:
-  // a, b and c, read-only, listed in that order and so asked about c first.
-  void InstallThree() {
-    for (const wchar_t* name : {L"App\\a.txt", L"App\\b.txt", L"App\\c.txt"})
-      Install(name, 0, FILE_ATTRIBUTE_READONLY);
-  }
-  std::string Left() {
-    std::string left;
-    for (const char* name : {"a", "b", "c"}) {
-      if (Exists(L"App\\" + std::wstring(1, name[0]) + L".txt")) left += name;
-    }
-    return left;
-  }
+// The answers given to the questions about c, b and a (asked last listed
+// first), and the files left. No answers: message 9 is empty, and without
+// a question the installer meant read-only files to go.
+struct ReadOnlyCase {
+  std::vector<int> answers;
+  const char* left;
 };
 
-TEST_F(ReadOnlyFiles, QuestionNamesTheFileAndOffersFourAnswersYesFirst) {
-  Install(L"App\\notes.txt", 0, FILE_ATTRIBUTE_READONLY);
-  Start();
-  harness::Dialog question = harness::WaitForDialog(process);
-  ASSERT_TRUE(question);
-  EXPECT_EQ(question.Caption(), L"Sample App Uninstall");
-  EXPECT_EQ(question.Text(), Message(9, L"App\\notes.txt"));
-  std::vector<std::pair<int, std::wstring>> buttons;
-  for (const harness::Button& button : question.Buttons()) buttons.push_back({button.id, button.label});
-  EXPECT_EQ(buttons, (std::vector<std::pair<int, std::wstring>>{
-                         {IDYES, L"&Yes"}, {kYesToAll, L"Yes to &All"}, {IDNO, L"&No"}, {kNoToAll, L"N&o to All"}}));
-  EXPECT_EQ(LOWORD(SendMessageW(question.window(), DM_GETDEFID, 0, 0)), IDYES);
-  question.PressEnter();
-  EXPECT_TRUE(ExitedWith(process.Finish(), 0));
-  EXPECT_FALSE(Exists(L"App\\notes.txt"));
-}
+class ReadOnlyFiles : public FileScenario, public ::testing::WithParamInterface<ReadOnlyCase> {};
 
-TEST_F(ReadOnlyFiles, YesToAllRemovesTheRestWithoutAsking) {
-  InstallThree();
+TEST_P(ReadOnlyFiles, AnswersDecideForTheFileOrForAllThatFollow) {
+  const ReadOnlyCase& c = GetParam();
+  if (c.answers.empty()) payload.messages[9] = u"";
+  for (const wchar_t* name : {L"App\\a.txt", L"App\\b.txt", L"App\\c.txt"}) Install(name, 0, FILE_ATTRIBUTE_READONLY);
   Start();
-  Answer(IDNO, Message(9, L"App\\c.txt"));
-  Answer(kYesToAll, Message(9, L"App\\b.txt"));
+  const wchar_t* asked[] = {L"App\\c.txt", L"App\\b.txt", L"App\\a.txt"};
+  const std::vector<std::pair<int, std::wstring>> buttons = {
+      {IDYES, L"&Yes"}, {kYesToAll, L"Yes to &All"}, {IDNO, L"&No"}, {kNoToAll, L"N&o to All"}};
+  for (size_t i = 0; i < c.answers.size(); ++i) {
+    const harness::Dialog question = dialogs.Next();
+    ASSERT_TRUE(question) << i;
+    EXPECT_EQ(question.Caption(), L"Sample App Uninstall");
+    EXPECT_EQ(question.Text(), Message(9, asked[i]));
+    std::vector<std::pair<int, std::wstring>> shown;
+    for (const harness::Button& button : question.Buttons()) shown.push_back({button.id, button.label});
+    EXPECT_EQ(shown, buttons);
+    Press(question, c.answers[i]);
+  }
   EXPECT_TRUE(ExpectNoWindow(process));
   EXPECT_TRUE(ExitedWith(process.Finish(), 0));
-  EXPECT_EQ(Left(), "c");
+  EXPECT_EQ(Left({L"a.txt", L"b.txt", L"c.txt"}), c.left);
+  for (const wchar_t* name : {L"App\\a.txt", L"App\\b.txt", L"App\\c.txt"}) {
+    if (Exists(name)) EXPECT_NE(sandbox.Attributes(name) & FILE_ATTRIBUTE_READONLY, 0u) << "kept as it was";
+  }
 }
 
-TEST_F(ReadOnlyFiles, NoToAllKeepsTheRestWithoutAsking) {
-  InstallThree();
-  Start();
-  Answer(IDYES, Message(9, L"App\\c.txt"));
-  Answer(kNoToAll, Message(9, L"App\\b.txt"));
-  EXPECT_TRUE(ExpectNoWindow(process));
-  EXPECT_TRUE(ExitedWith(process.Finish(), 0));
-  EXPECT_EQ(Left(), "ab");
-  EXPECT_NE(sandbox.Attributes(L"App\\a.txt") & FILE_ATTRIBUTE_READONLY, 0u) << "kept as it was";
-}
-
-TEST_F(ReadOnlyFiles, EscapeAndNoKeepOnlyThatFile) {
-  InstallThree();
-  Start();
-  harness::Dialog first = harness::WaitForDialog(process);
-  ASSERT_TRUE(first);
-  first.PressEsc();
-  ASSERT_TRUE(first.WaitClosed());
-  Answer(IDNO, Message(9, L"App\\b.txt"));
-  Answer(IDYES, Message(9, L"App\\a.txt"));
-  EXPECT_TRUE(ExitedWith(process.Finish(), 0));
-  EXPECT_EQ(Left(), "bc");
-}
-
-// No question to ask: the installer meant read-only files to go.
-TEST_F(ReadOnlyFiles, WithoutAQuestionAllGo) {
-  payload.messages[9] = u"";
-  InstallThree();
-  Start();
-  EXPECT_TRUE(ExpectNoWindow(process));
-  EXPECT_TRUE(ExitedWith(process.Finish(), 0));
-  EXPECT_EQ(Left(), "");
-}
+INSTANTIATE_TEST_SUITE_P(Answers, ReadOnlyFiles,
+                         ::testing::Values(ReadOnlyCase{{IDNO, kYesToAll}, "c.txt"},
+                                           ReadOnlyCase{{kEnter, kNoToAll}, "a.txt b.txt"},  // Enter is Yes
+                                           ReadOnlyCase{{kEsc, IDNO, IDYES}, "b.txt c.txt"},
+                                           ReadOnlyCase{{}, ""}));
 
 // Fonts and components were registered by the installer and go with their
 // registration.
-TEST_F(ReadOnlyFiles, FontsAndComponentsGoWithoutAQuestion) {
+TEST_F(FileScenario, ReadOnlyFontsAndComponentsGoWithoutAQuestion) {
   harness::Bytes component;
   ASSERT_TRUE(harness::LoadEmbeddedFile(L"RETRAX_TEST_COMPONENT_DLL", &component));
   ASSERT_TRUE(sandbox.WriteFile(L"App\\component.dll", component));
   ASSERT_TRUE(sandbox.WriteFile(L"App\\face.ttf", sfnt::Build(sfnt::FontNames("Rx Read Only"))));
   for (const wchar_t* name : {L"App\\component.dll", L"App\\face.ttf"})
     SetFileAttributesW(Path(name).c_str(), FILE_ATTRIBUTE_READONLY);
-  List(L"App\\component.dll", FileComponent);
-  List(L"App\\face.ttf", FileFont);
+  payload.files = {{harness::U16(Path(L"App")), u"component.dll", FileComponent},
+                   {harness::U16(Path(L"App")), u"face.ttf", FileFont}};
   Start();
   EXPECT_TRUE(ExpectNoWindow(process));
   EXPECT_TRUE(ExitedWith(process.Finish(), 0));
-  EXPECT_FALSE(Exists(L"App\\component.dll"));
-  EXPECT_FALSE(Exists(L"App\\face.ttf"));
+  EXPECT_EQ(Left({L"component.dll", L"face.ttf"}), "");
 }
 
 class RunningProgram : public FileScenario {
@@ -128,15 +92,15 @@ TEST_F(RunningProgram, WarnedUntilTheProgramIsClosed) {
   Answer(IDOK, Message(1));
   Answer(IDRETRY, Message(15));
   Answer(IDRETRY, Message(15));
-  harness::Dialog third = Next(Message(15));
+  const harness::Dialog third = dialogs.Next();
   ASSERT_TRUE(third);
+  EXPECT_EQ(third.Text(), Message(15));
   CloseHandle(held);  // while the warning is open, as a person closes the program
   held = INVALID_HANDLE_VALUE;
   third.Press(IDRETRY);
   Answer(IDOK, Message(2));
   EXPECT_TRUE(ExitedWith(process.Finish(), 0));
-  EXPECT_FALSE(Exists(L"App\\app.exe"));
-  EXPECT_FALSE(Exists(L"App\\readme.txt"));
+  EXPECT_EQ(Left({L"app.exe", L"readme.txt"}), "");
 }
 
 TEST_F(RunningProgram, CancelRemovesNothing) {
@@ -144,22 +108,7 @@ TEST_F(RunningProgram, CancelRemovesNothing) {
   Answer(IDOK, Message(1));
   Answer(IDCANCEL, Message(15));
   EXPECT_TRUE(ExitedWith(process.Finish(), 0));
-  EXPECT_TRUE(Exists(L"App\\readme.txt"));
-  EXPECT_TRUE(Exists(L"App\\uninstall.exe"));
-}
-
-// Without the flag nobody is warned, and the phase leaves the held file.
-TEST_F(RunningProgram, HeldFileWithoutTheFlagStaysSilently) {
-  Install(L"App\\helper.dll");
-  HANDLE helper = CreateFileW(Path(L"App\\helper.dll").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  payload.files[0].flags = 0;
-  Start();
-  EXPECT_TRUE(ExpectNoWindow(process));
-  EXPECT_TRUE(ExitedWith(process.Finish(), 0));
-  CloseHandle(helper);
-  EXPECT_TRUE(Exists(L"App\\app.exe"));
-  EXPECT_TRUE(Exists(L"App\\helper.dll"));
-  EXPECT_FALSE(Exists(L"App\\readme.txt"));
+  EXPECT_EQ(Left({L"readme.txt", L"uninstall.exe"}), "readme.txt uninstall.exe");
 }
 
 }  // namespace

@@ -17,34 +17,35 @@ const wchar_t kSharedLibrariesKey[] = L"Software\\Microsoft\\Windows\\CurrentVer
 class FileScenario : public harness::ScenarioTest {
  protected:
   void TearDown() override {
-    for (const std::wstring& value : sharedValues_) RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kSharedLibrariesKey, value.c_str());
+    for (const std::wstring& value : sharedValues_)
+      RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kSharedLibrariesKey, value.c_str());
   }
   std::wstring Path(const std::wstring& relative) const { return sandbox.Path(relative); }
   bool Exists(const std::wstring& relative) const { return sandbox.Exists(relative); }
 
-  // Lists sandbox\relative in the payload as its folder and name.
-  void List(const std::wstring& relative, uint8_t flags = 0) {
+  // Installs sandbox\relative (unless it is a folder, ending in "\") and
+  // lists it in the payload as its folder and name.
+  void Install(const std::wstring& relative, uint8_t flags = 0, DWORD attributes = 0) {
+    if (relative.back() != L'\\') EXPECT_TRUE(sandbox.InstallFile(relative, attributes));
     const std::wstring path = Path(relative);
     const size_t cut = path.find_last_of(L'\\');
     payload.files.push_back({harness::U16(path.substr(0, cut)), harness::U16(path.substr(cut + 1)), flags});
   }
-  void Install(const std::wstring& relative, uint8_t flags = 0, DWORD attributes = 0) {
-    EXPECT_TRUE(sandbox.InstallFile(relative, attributes));
-    List(relative, flags);
-  }
 
-  // The test extension library (tests/win/extension), as an image.
-  bool AddExtension() {
-    payload.hasExtension = harness::LoadEmbeddedFile(L"RETRAX_TEST_EXTENSION_DLL", &payload.extensionContent);
-    return payload.hasExtension;
+  // Which of the files App\<name> are still there, joined by spaces.
+  std::string Left(std::initializer_list<const wchar_t*> names) const {
+    std::string left;
+    for (const wchar_t* name : names)
+      if (Exists(std::wstring(L"App\\") + name)) left += (left.empty() ? "" : " ") + harness::Narrow(name);
+    return left;
   }
 
   // The file's count under SharedDLLs, in the view the 32-bit uninstaller
   // sees; -1 when there is none. The test's values go with the test.
   void SetCount(const std::wstring& relative, DWORD count) {
-    const std::wstring name = Path(relative);
-    sharedValues_.push_back(name);
-    EXPECT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, kSharedLibrariesKey, name.c_str(), REG_DWORD, &count, 4), 0);
+    sharedValues_.push_back(Path(relative));
+    EXPECT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, kSharedLibrariesKey, Path(relative).c_str(), REG_DWORD, &count, 4),
+              0);
   }
   long Count(const std::wstring& relative) const {
     DWORD count = 0, size = 4;
@@ -54,35 +55,28 @@ class FileScenario : public harness::ScenarioTest {
     return (long)count;
   }
 
-  // Writes App\<name> and starts it with the arguments, from folder (its
-  // own when empty).
-  void Start(const std::wstring& arguments = L"/S", const std::wstring& name = L"uninstall.exe",
-             const std::wstring& folder = L"") {
-    const std::wstring program = sandbox.WriteUninstaller(L"App\\" + name, payload);
+  // Writes App\uninstall.exe and starts it with the arguments, from folder
+  // (its own when empty).
+  void Start(const std::wstring& arguments = L"/S", const std::wstring& folder = L"") {
+    const std::wstring program = sandbox.WriteUninstaller(L"App\\uninstall.exe", payload);
     ASSERT_FALSE(program.empty());
     sandbox.PrepareProcess(&process);
     ASSERT_TRUE(process.Start(program, arguments, folder));
   }
-  // Waits for the next question or message box of the run and expects
-  // text in it (when given); an empty Dialog when none came.
-  harness::Dialog Next(const std::wstring& text = L"") {
-    harness::Dialog dialog;
-    do {  // the progress dialog (with its bar, 1009) is passed over
-      dialog = harness::WaitForDialog(process, harness::kDefaultDialogTimeoutMs, handled_);
-      if (!dialog) return dialog;
-      handled_.push_back(dialog.window());
-    } while (dialog.HasButton(1009));
-    if (!text.empty()) EXPECT_EQ(harness::Narrow(dialog.Text()), harness::Narrow(text));
-    return dialog;
-  }
-  // Next, then presses the button; the dialog's text, or "(none)".
-  std::wstring Answer(int button, const std::wstring& text = L"") {
-    harness::Dialog dialog = Next(text);
-    if (!dialog) return L"(none)";
-    const std::wstring shown = dialog.Text();
-    dialog.Press(button);
+  // Presses the button: Escape for 0, Enter for -1.
+  static void Press(const harness::Dialog& dialog, int button) {
+    if (button == 0) dialog.PressEsc();
+    if (button < 0) dialog.PressEnter();
+    if (button > 0) dialog.Press(button);
     EXPECT_TRUE(dialog.WaitClosed());
-    return shown;
+  }
+  // Waits for the next question or message box of the run, expects text in
+  // it and presses the button.
+  void Answer(int button, const std::wstring& text) {
+    const harness::Dialog dialog = dialogs.Next();
+    ASSERT_TRUE(dialog) << harness::Narrow(text);
+    EXPECT_EQ(harness::Narrow(dialog.Text()), harness::Narrow(text));
+    Press(dialog, button);
   }
   // Message index with the path in place of its "%s".
   std::wstring Message(int index, const std::wstring& relative = L"") const {
@@ -93,9 +87,9 @@ class FileScenario : public harness::ScenarioTest {
 
   pack::Payload payload = harness::StandardPayload();
   harness::Process process;
+  harness::DialogSequence dialogs{process};
 
  private:
-  std::vector<HWND> handled_;
   std::vector<std::wstring> sharedValues_;
 };
 

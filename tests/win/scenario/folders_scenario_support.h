@@ -1,4 +1,4 @@
-// Shared steps of the folder, registry and sentinel scenarios: an
+// Shared steps of the registry, hostile and sentinel scenarios: an
 // application folder "App" in the sandbox with its uninstaller, run silently
 // (/S: no questions, no self-removal) the way an installer's silent
 // uninstall runs it.
@@ -14,15 +14,14 @@
 
 namespace harness {
 
-typedef std::vector<std::pair<std::wstring, std::wstring>> Environment;
-
 class RemovalScenario : public ScenarioTest {
  protected:
   // Writes App\uninstall.exe with the payload and runs it with /S from
   // folder (App when empty), with extra environment over the sandbox's.
-  RunResult RunUninstaller(const pack::Payload& payload, const Environment& environment = {},
-                           const std::wstring& folder = L"", const std::wstring& name = L"uninstall.exe") {
-    const std::wstring program = sandbox.WriteUninstaller(L"App\\" + name, payload);
+  RunResult RunUninstaller(const pack::Payload& payload,
+                           const std::vector<std::pair<std::wstring, std::wstring>>& environment = {},
+                           const std::wstring& folder = L"") {
+    const std::wstring program = sandbox.WriteUninstaller(L"App\\uninstall.exe", payload);
     EXPECT_FALSE(program.empty());
     Process process;
     sandbox.PrepareProcess(&process);

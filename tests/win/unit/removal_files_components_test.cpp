@@ -44,10 +44,8 @@ class Components : public RunTest {
  protected:
   void SetUp() override {
     RunTest::SetUp();
-    saved_ = sys;
     sys.CreateProcessW = FakeCreateProcess;
     childMode = Child::Start;
-    childProgram.clear();
   }
   void TearDown() override {
     sys = saved_;
@@ -57,8 +55,7 @@ class Components : public RunTest {
   // workPath, as the file phase does.
   std::wstring Install(const wchar_t* resource, const std::wstring& name) {
     harness::Bytes dll;
-    EXPECT_TRUE(harness::LoadEmbeddedFile(resource, &dll));
-    EXPECT_TRUE(sandbox.WriteFile(L"lib\\" + name, dll));
+    EXPECT_TRUE(harness::LoadEmbeddedFile(resource, &dll) && sandbox.WriteFile(L"lib\\" + name, dll));
     wcscpy(run.workPath, sandbox.Path(L"lib\\" + name).c_str());
     return run.workPath;
   }
@@ -68,14 +65,15 @@ class Components : public RunTest {
     harness::ReadWholeFile(component + L".log", &log);
     return std::string(log.begin(), log.end());
   }
-  std::string Line(const char* program, const std::wstring& folder) {
-    return std::string(program) + "|" + harness::Narrow(folder) + "\n";
-  }
+  // A call from inside this process, in folder.
+  std::string Line(const std::wstring& folder) { return "retrax_win_unit.exe|" + harness::Narrow(folder) + "\n"; }
   harness::Sandbox sandbox;
-  SystemCallTable saved_;
+  const SystemCallTable saved_ = sys;
 };
 
-TEST_F(Components, OnNt6RegsvrUnregistersByItsFullPath) {
+// On NT 6 regsvr32 gets the full path; the wait is for the child's end, not
+// for an exit code other than 259 (STILL_ACTIVE).
+TEST_F(Components, OnNt6RegsvrUnregistersByItsFullPathAndItsEndEndsTheWait) {
   run.isNT6 = true;
   const std::wstring component = Install(L"RETRAX_TEST_COMPONENT_DLL", L"component.dll");
   UnregisterComponent();
@@ -85,13 +83,8 @@ TEST_F(Components, OnNt6RegsvrUnregistersByItsFullPath) {
   EXPECT_EQ(childCommand, L"regsvr32 /u /s \"" + component + L"\"");
   EXPECT_EQ(Log(component).substr(0, 13), "regsvr32.exe|");
   EXPECT_STREQ(run.workPath, component.c_str());
-}
 
-// The wait is for the child's end, not for an exit code other than 259.
-TEST_F(Components, ChildThatExitsWith259EndsTheWait) {
-  run.isNT6 = true;
   childMode = Child::ExitWith259;
-  Install(L"RETRAX_TEST_COMPONENT_DLL", L"component.dll");
   const DWORD start = GetTickCount();
   UnregisterComponent();
   EXPECT_LT(GetTickCount() - start, 20000u);
@@ -110,7 +103,7 @@ TEST_F(Components, InProcessFromItsOwnFolderRestoringErrorModeAndFolder) {
     GetCurrentDirectoryW(MAX_PATH, folder);
     EXPECT_EQ(folder, sandbox.root());
   }
-  const std::string line = Line("retrax_win_unit.exe", sandbox.Path(L"lib"));
+  const std::string line = Line(sandbox.Path(L"lib"));
   EXPECT_EQ(Log(component), line + line);
 }
 
@@ -121,7 +114,7 @@ TEST_F(Components, FaultInsideTheComponentIsContained) {
   EXCEPTION_REGISTRATION_RECORD* const head = ChainHead();
   for (int i = 0; i < 3; ++i) UnregisterComponent();
   EXPECT_EQ(ChainHead(), head);
-  const std::string line = Line("retrax_win_unit.exe", sandbox.Path(L"lib"));
+  const std::string line = Line(sandbox.Path(L"lib"));
   EXPECT_EQ(Log(component), line + line + line);
   EXPECT_EQ(GetModuleHandleW(L"crash.dll"), nullptr) << "the library is freed after the fault";
 }

@@ -1,7 +1,8 @@
 // Shared set-up of the in-process tests of the folder and registry phases:
-// a run whose installDir is a folder of the test's sandbox, payload lists
-// read as the program reads them, the bar's values as SetProgress sent
-// them, and the system calls a test replaces put back afterwards.
+// a run whose installDir is the sandbox's "app" folder, payload lists read
+// as the program reads them, the bar's values as SetProgress sent them, and
+// the system calls, folders and temporary folder a test changes put back
+// afterwards.
 #pragma once
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -26,12 +27,10 @@ inline std::vector<uint32_t>& BarValues() {
   return values;
 }
 inline LRESULT CALLBACK RecordingBar(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == PBM_SETPOS) {
-    BarValues().push_back((uint32_t)wParam);
-    run.lastProgress = 0xFFFFFFFFu;
-    return 0;
-  }
-  return DefWindowProcW(window, message, wParam, lParam);
+  if (message != PBM_SETPOS) return DefWindowProcW(window, message, wParam, lParam);
+  BarValues().push_back((uint32_t)wParam);
+  run.lastProgress = 0xFFFFFFFFu;
+  return 0;
 }
 
 class PhaseTest : public ::testing::Test {
@@ -41,6 +40,7 @@ class PhaseTest : public ::testing::Test {
     savedRun_ = run;
     savedTable_ = sys;
     GetCurrentDirectoryW(MAX_PATH, savedFolder_);
+    hadTemp_ = GetEnvironmentVariableW(L"TMP", savedTemp_, MAX_PATH) - 1 < MAX_PATH - 1;
     run.isNT = true;
     run.workPath = workPath_;
     run.installDir = installDir_;
@@ -57,6 +57,7 @@ class PhaseTest : public ::testing::Test {
     sys = savedTable_;
     run = savedRun_;
     SetCurrentDirectoryW(savedFolder_);  // out of the sandbox, so it can go
+    SetEnvironmentVariableW(L"TMP", hadTemp_ ? savedTemp_ : nullptr);
     ResetProtectedFolders();
     EXPECT_EQ(MemLiveBlocks(), live_);
   }
@@ -75,12 +76,19 @@ class PhaseTest : public ::testing::Test {
     run.progressTotal =
         2 * uninstallData.files.count + uninstallData.shortcuts.count + uninstallData.registry.count;
   }
+  // Makes sandbox\relative the temporary folder, one of the protected ones.
+  void ProtectAsTemp(const std::wstring& relative) {
+    ASSERT_TRUE(sandbox.MakeFolder(relative));
+    SetEnvironmentVariableW(L"TMP", sandbox.Path(relative).c_str());
+    ResetProtectedFolders();
+  }
   std::wstring CurrentFolder() {
     wchar_t folder[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, folder);
     return folder;
   }
   static std::u16string U16(const std::wstring& text) { return std::u16string(text.begin(), text.end()); }
+  std::u16string At(const std::wstring& relative) { return U16(sandbox.Path(relative)); }
 
   harness::Sandbox sandbox;
   wchar_t installDir_[RX_MAX_PATH] = L"";
@@ -89,6 +97,7 @@ class PhaseTest : public ::testing::Test {
  private:
   RunState savedRun_;
   SystemCallTable savedTable_;
-  wchar_t savedFolder_[MAX_PATH];
+  wchar_t savedFolder_[MAX_PATH], savedTemp_[MAX_PATH] = L"";
+  bool hadTemp_ = false;
   long live_ = 0;
 };

@@ -1,5 +1,5 @@
-// The folder-tree walk in this process: where the working folder ends, and
-// the names and folders it must not follow.
+// The folder-tree walk in this process: what a pattern takes, where the
+// working folder ends, and the names and folders it must not follow.
 #include "removal_folders_test_support.h"
 
 namespace {
@@ -16,22 +16,43 @@ class FolderWalk : public PhaseTest {
   std::wstring Home() { return sandbox.Path(L"app"); }
 };
 
-TEST_F(FolderWalk, TheWorkingFolderEndsInInstallDirAfterTheTreesAndOneUpAfterAWalk) {
-  File(L"logs\\a\\1.log");
-  File(L"logs\\b\\2.log");
-  Trees({u"logs\\*.*"});
+// A pattern takes its files at every level of the tree and every folder it
+// leaves empty, from the top down to the tree's folder; what resists keeps
+// its folder and every folder above. A text without a backslash is a
+// pattern over installDir; trees of folders that are not there, or that
+// are files, are skipped. The temporary folder, inside the cache tree here,
+// is protected and keeps all it holds.
+TEST_F(FolderWalk, PatternsTakeTheirFilesAndEveryFolderLeftEmptyButNothingThatResists) {
+  for (const wchar_t* name : {L"cache\\a\\1.tmp", L"cache\\b\\c\\2.tmp", L"logs\\today.log", L"logs\\notes.txt",
+                              L"logs\\old\\1.log", L"data\\plain.txt", L"held\\in-use.dat", L"held\\other\\x.dat",
+                              L"x.bak", L"sub\\deep\\y.bak", L"keep.txt", L"file.txt", L"cache\\tmp\\nested\\n.tmp"})
+    File(name);
+  ASSERT_TRUE(sandbox.InstallFile(L"app\\data\\locked\\readonly.txt", FILE_ATTRIBUTE_READONLY));
+  ProtectAsTemp(L"app\\cache\\tmp");
+  HANDLE held = CreateFileW(sandbox.Path(L"app\\held\\in-use.dat").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                            0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  Trees({u"absent\\*.*", u"#InstallDir#\\cache\\*.*", u"logs\\*.log", u"data\\*.*", u"held\\*.*", u"*.bak",
+         u"#InstallDir#\\nowhere\\deeper\\*.*", u"file.txt\\*.*"});
   RemoveFolderTrees();
-  EXPECT_FALSE(Exists(L"logs"));
+  CloseHandle(held);
   EXPECT_EQ(CurrentFolder(), Home());
+  for (const wchar_t* gone : {L"cache\\a", L"cache\\b", L"logs\\today.log", L"logs\\old", L"data\\plain.txt",
+                              L"held\\other", L"x.bak", L"sub"})
+    EXPECT_FALSE(Exists(gone)) << harness::Narrow(gone);
+  for (const wchar_t* kept : {L"logs\\notes.txt", L"data\\locked\\readonly.txt", L"held\\in-use.dat", L"keep.txt",
+                              L"file.txt", L"cache\\tmp\\nested\\n.tmp"})
+    EXPECT_TRUE(Exists(kept)) << harness::Narrow(kept);
+}
 
+// The walk ends one level up, also when it has no memory for its level.
+TEST_F(FolderWalk, TheWalkEndsOneLevelUp) {
   File(L"data\\deep\\x.dat");
+  File(L"data\\y.dat");
   ASSERT_TRUE(SetCurrentDirectoryW(sandbox.Path(L"app\\data\\deep").c_str()));
   DeleteTreeHere(L"*.*");
   EXPECT_EQ(CurrentFolder(), sandbox.Path(L"app\\data"));
   EXPECT_FALSE(Exists(L"data\\deep"));
-
-  // Without memory for its level the walk only steps up.
-  File(L"data\\y.dat");
   MemFailAfter(1);
   DeleteTreeHere(L"*.*");
   MemFailAfter(0);
