@@ -28,23 +28,11 @@ TEST(Golden, RotateAddChecksum) {
   EXPECT_EQ(RotateAddChecksum(&zero, 1, 0x80000000u), 1u);
 }
 
-TEST_F(PayloadTest, GoldenPayloadsRead) {
-  ASSERT_EQ(Read(pack::EncodePayload(pack::Payload())), PAYLOAD_OK);
-  EXPECT_NE(data.header, nullptr);
-  EXPECT_EQ(data.files.count + data.shortcuts.count + data.registry.count, 0u);
-  EXPECT_EQ(Text(LookupMessage(&data, 0, MSG_CONFIRM)), u"");
-  ASSERT_EQ(ReadAgain(kEndOnly), PAYLOAD_OK);
-  EXPECT_EQ(data.header, nullptr);
-  ASSERT_EQ(ReadAgain(Payload({Chunk(CHUNK_FILES, pack::EncodeFileList({{u".", u"a.dll", 5}}))})),
-            PAYLOAD_OK);
-  ASSERT_EQ(data.files.count, 1u);
-  EXPECT_EQ(Text(data.files.items[0]->folder), u".");
-  EXPECT_EQ(Text(data.files.items[0]->name), u"a.dll");
-  EXPECT_EQ(data.files.items[0]->flags, 5);
-}
-
+// (What the golden payloads read to, the round trip shows.)
 TEST_F(PayloadTest, WalkEndsOnlyAtTheEndChunk) {
-  EXPECT_EQ(Read({}), PAYLOAD_READ_ERROR);  // offset equal to the file length
+  ASSERT_EQ(Read(kEndOnly), PAYLOAD_OK);
+  EXPECT_EQ(data.header, nullptr);  // a missing header reads as one of zeros
+  EXPECT_EQ(ReadAgain({}), PAYLOAD_READ_ERROR);  // offset equal to the file length
   Bytes files = Chunk(CHUNK_FILES, pack::EncodeFileList({{u"C:\\A", u"x", 0}}));
   EXPECT_EQ(ReadAgain(Payload({files}, false)), PAYLOAD_READ_ERROR);
   EXPECT_EQ(data.files.count, 1u);  // kept, though the run ends
@@ -145,8 +133,7 @@ Bytes HeaderBody(uint32_t flags, uint32_t command, uint32_t finalPage, const Byt
   pack::WriteU32(&body[0], flags);
   pack::WriteU32(&body[4], command);
   pack::WriteU32(&body[8], finalPage);
-  body.insert(body.end(), strings.begin(), strings.end());
-  return body;
+  return body + strings;
 }
 
 TEST_F(PayloadTest, HeaderLastOneWinsAndBadOffsetsMeanNone) {

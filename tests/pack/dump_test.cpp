@@ -1,4 +1,4 @@
-// `dump` on good, truncated and damaged payloads, bare and packed.
+// `dump` on truncated and damaged payloads, bare and packed.
 #include "dump.h"
 
 #include <gtest/gtest.h>
@@ -36,19 +36,6 @@ size_t OffsetOfTag(const pack::Bytes& payload, uint16_t tag) {
   return (size_t)-1;
 }
 
-TEST(DumpTest, ShowsEachChunkWithOffsetsAndMeanings) {
-  pack::Bytes payload = SmallPayload();
-  PayloadScan scan = ScanPayloadFile(payload);
-  ASSERT_EQ(scan.status, PAYLOAD_OK);
-  std::string text = packtool::DumpText("p.bin", scan);
-  for (const std::string& part :
-       {packtool::HexOffset(OffsetOfTag(payload, CHUNK_FILES)) + "  CHUNK_FILES (0x1235)",
-        std::string("flags 0x5 (shared, component)"), std::string("flags 0x1 (waitForCommand)"),
-        std::string("command: \"setup.exe /u\" (offset 12)"), std::string("[1] confirmation question"),
-        std::string("status 0 (ok): read to CHUNK_END")})
-    EXPECT_TRUE(Contains(text, part)) << part << "\n" << text;
-}
-
 TEST(DumpTest, ADamagedPayloadIsShownUpToTheFailingChunk) {
   pack::Bytes payload = SmallPayload();
   size_t files = OffsetOfTag(payload, CHUNK_FILES);
@@ -58,7 +45,9 @@ TEST(DumpTest, ADamagedPayloadIsShownUpToTheFailingChunk) {
   ASSERT_TRUE(scan.failedAtKnown);
   EXPECT_EQ(scan.failedAt, files);
   std::string text = packtool::DumpText("cut.bin", scan);
-  EXPECT_TRUE(Contains(text, "CHUNK_MESSAGES")) << text;
+  for (const char* part : {"flags 0x1 (waitForCommand)", "command: \"setup.exe /u\" (offset 12)",
+                           "[1] confirmation question"})
+    EXPECT_TRUE(Contains(text, part)) << part << "\n" << text;
   EXPECT_TRUE(Contains(text, "status 8 (read error) at " + packtool::HexOffset(files) +
                                  ": size 61 runs past the end of the file (18 bytes left)"))
       << text;
