@@ -1,6 +1,6 @@
 // The extension host with the test extension library (tests/win/extension),
 // loaded in this process from payload data read as the program reads it.
-// Whole runs (ExtensionRun, FileEntries, Registry) show the calls around a
+// Whole runs (ExtensionRun, FileEntries, RegistryRemoval) show the calls around a
 // run, the callbacks, vetoes and rewrites; these pin what decides whether
 // and from where a library is loaded, the defaults, and the callbacks' bounds.
 #include <gtest/gtest.h>
