@@ -7,6 +7,7 @@
 #include "lint.h"
 #include "manifest.h"
 #include "pack_test_util.h"
+#include "pe_test_image.h"
 #include "scan.h"
 
 namespace {
@@ -150,22 +151,15 @@ TEST(VerifyTest, MessagesTakeExactlyTheirArgumentsAndFitTheirBuffer) {
 }
 
 TEST(VerifyTest, AnExtensionImageMustBeA32BitLibrary) {
-  pack::Bytes image(1024, 0);
-  image[0] = 'M';
-  image[1] = 'Z';
-  pack::WriteU32(&image[0x3C], 0x80);
-  memcpy(&image[0x80], "PE\0\0", 4);
-  image[0x84] = 0x64;  // IMAGE_FILE_MACHINE_AMD64
-  image[0x85] = 0x86;
-  image[0x80 + 22 + 1] = 0x20;  // IMAGE_FILE_DLL
+  packtest::PeLayout wide;
+  wide.pe32plus = true;
   LintModel model;
   model.hasExtension = true;
-  model.extensionContent = image;
+  model.extensionContent = packtest::MakePeImage(wide);
   std::vector<Finding> findings;
   packtool::LintExtension(model, &findings);
   ExpectFindings(findings, {"E extension: ", "machine 0x8664"});
-  model.extensionContent[0x84] = 0x4C;
-  model.extensionContent[0x85] = 0x01;
+  model.extensionContent = packtest::MakePeImage(packtest::PeLayout());
   findings.clear();
   packtool::LintExtension(model, &findings);
   EXPECT_TRUE(findings.empty()) << Show(findings);
