@@ -16,9 +16,11 @@ const int kEsc = 0, kEnter = -1, kYesToAll = 1001, kNoToAll = 1002;
 // first), and the files left. No answers: message 9 is empty, and without
 // a question the installer meant read-only files to go.
 struct ReadOnlyCase {
+  const char* name;
   std::vector<int> answers;
   const char* left;
 };
+void PrintTo(const ReadOnlyCase& c, std::ostream* out) { *out << c.name; }
 
 class ReadOnlyFiles : public FileScenario, public ::testing::WithParamInterface<ReadOnlyCase> {};
 
@@ -49,10 +51,11 @@ TEST_P(ReadOnlyFiles, AnswersDecideForTheFileOrForAllThatFollow) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Answers, ReadOnlyFiles,
-                         ::testing::Values(ReadOnlyCase{{IDNO, kYesToAll}, "c.txt"},
-                                           ReadOnlyCase{{kEnter, kNoToAll}, "a.txt b.txt"},  // Enter is Yes
-                                           ReadOnlyCase{{kEsc, IDNO, IDYES}, "b.txt c.txt"},
-                                           ReadOnlyCase{{}, ""}));
+                         ::testing::Values(ReadOnlyCase{"NoThenYesToAll", {IDNO, kYesToAll}, "c.txt"},
+                                           ReadOnlyCase{"EnterIsYesThenNoToAll", {kEnter, kNoToAll}, "a.txt b.txt"},
+                                           ReadOnlyCase{"EscapeNoYes", {kEsc, IDNO, IDYES}, "b.txt c.txt"},
+                                           ReadOnlyCase{"NoQuestion", {}, ""}),
+                         [](const ::testing::TestParamInfo<ReadOnlyCase>& info) { return info.param.name; });
 
 // Fonts and components were registered by the installer and go with their
 // registration.

@@ -54,6 +54,13 @@ TEST_F(Fonts, FileCutShortOrNameTooLongGivesNoName) {
   EXPECT_EQ(FaceName(sfnt::Build({MacName(4, "Eleven char")}), 12), L"Eleven char");
 }
 
+// Counts the WM_FONTCHANGE broadcasts a top-level window of this thread gets.
+LONG fontChanges = 0;
+LRESULT CALLBACK CountFontChanges(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_FONTCHANGE) ++fontChanges;
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
 // The font's value names it by full path, or by file name in the Fonts
 // folder; another value of the same font name, for a copy elsewhere, stays
 // with that copy.
@@ -72,15 +79,25 @@ TEST_F(Fonts, FontIsUnloadedAndOnlyItsOwnRegistrationGoes) {
   };
   auto registered = [&] { return RegQueryValueExW(key, value.c_str(), nullptr, nullptr, nullptr, nullptr) == 0; };
 
+  WNDCLASSW type = {};
+  type.lpfnWndProc = CountFontChanges;
+  type.lpszClassName = L"RetraxTestFontChanges";
+  RegisterClassW(&type);
+  HWND window = CreateWindowExW(0, type.lpszClassName, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  fontChanges = 0;
+
   registerAs(sandbox.Path(L"theirs.ttf"));
   RemoveFontFile(mine.c_str());
   EXPECT_TRUE(registered()) << "the value names the other copy";
+  EXPECT_EQ(fontChanges, 0) << "a font that was not loaded changes nothing to tell";
 
   ASSERT_GT(AddFontResourceW(mine.c_str()), 0);
   registerAs(L"C:\\RETRAX-TESTS\\" + mine.substr(16));  // another spelling of the same path
   RemoveFontFile(mine.c_str());
   EXPECT_FALSE(registered());
   EXPECT_FALSE(RemoveFontResourceW(mine.c_str())) << "the font is still loaded";
+  EXPECT_EQ(fontChanges, 1) << "every window is told once the font is unloaded";
+  DestroyWindow(window);
 
   wchar_t fonts[MAX_PATH];
   ASSERT_GT(GetWindowsDirectoryW(fonts, MAX_PATH - 40), 0u);
