@@ -34,9 +34,11 @@ bool KeyExists(const KeyName& name) {
 TEST_F(Sentinels, HostilePayloadsLeaveEveryMarkerInPlace) {
   ASSERT_NO_FATAL_FAILURE(PlaceMarkers());
   ASSERT_TRUE(sandbox.MakeFolder(L"App\\Menu\\Deep"));
-  ASSERT_TRUE(sandbox.MakeRegistryKey(HKEY_CURRENT_USER, harness::kDefaultView, L"Sentinel"));
-  ASSERT_TRUE(sandbox.MakeRegistryKey(HKEY_LOCAL_MACHINE, harness::kView32, L"Sentinel"));
-  ASSERT_TRUE(sandbox.MakeRegistryKey(HKEY_LOCAL_MACHINE, harness::kView64, L"Sentinel"));
+  const std::pair<HKEY, harness::RegistryView> sentinelKeys[] = {
+      {HKEY_CURRENT_USER, harness::kDefaultView},
+      {HKEY_LOCAL_MACHINE, harness::kView32},
+      {HKEY_LOCAL_MACHINE, harness::kView64}};
+  for (const auto& key : sentinelKeys) ASSERT_TRUE(sandbox.MakeRegistryKey(key.first, key.second, L"Sentinel"));
   std::vector<bool> keysBefore;
   for (const KeyName& key : kKeys) keysBefore.push_back(KeyExists(key));
 
@@ -67,12 +69,9 @@ TEST_F(Sentinels, HostilePayloadsLeaveEveryMarkerInPlace) {
   EXPECT_TRUE(ExitedWith(RunUninstaller(payload, {}, sandbox.Path(L"App\\Menu\\Deep")), 0));
 
   EXPECT_TRUE(MarkersInPlace());
-  EXPECT_TRUE(sandbox.RegistryKeyExists(HKEY_CURRENT_USER, harness::kDefaultView, L"Sentinel"));
-  EXPECT_TRUE(sandbox.RegistryKeyExists(HKEY_LOCAL_MACHINE, harness::kView32, L"Sentinel"));
-  EXPECT_TRUE(sandbox.RegistryKeyExists(HKEY_LOCAL_MACHINE, harness::kView64, L"Sentinel"));
-  for (size_t i = 0; i < sizeof kKeys / sizeof kKeys[0]; ++i) {
+  for (const auto& key : sentinelKeys) EXPECT_TRUE(sandbox.RegistryKeyExists(key.first, key.second, L"Sentinel"));
+  for (size_t i = 0; i < sizeof kKeys / sizeof kKeys[0]; ++i)
     if (keysBefore[i]) EXPECT_TRUE(KeyExists(kKeys[i])) << harness::Narrow(kKeys[i].path);
-  }
 }
 
 }  // namespace
