@@ -5,6 +5,13 @@
 // of its process to its end, and counts only when everything listed is
 // gone afterwards.
 //
+// In the same rounds, the windows of a confirmed run alone
+// (bench/window_bench_program.cpp, which times them itself): the platform's
+// part of the progress window (a bare dialog, 100 PBM_SETPOS, a plain
+// pump), the same window through the program's own code, and the
+// confirmation's message box. What a confirmed run costs over /Q, less the
+// platform's part, is what the program's own handling of its windows costs.
+//
 // The application: 10,000 files, 50 in each of 200 folders three levels
 // deep (8 x 4 x 5), listed parents first as an installer writes them; 500
 // shortcut files in 10 groups of a start-menu folder; 2,000 registry keys
@@ -145,7 +152,22 @@ class Installation {
   pack::Payload payload_;
 };
 
-enum Mode { kBaseline, kSilent, kQuiet, kConfirmed, kModeCount };
+enum Mode {
+  kBaseline,
+  kSilent,
+  kQuiet,
+  kConfirmed,
+  // The windows alone (retrax_bench_window.exe).
+  kWindowPlatform,
+  kWindowRetrax,
+  kWindowBox,
+  kModeCount
+};
+
+const wchar_t* const kModeNames[kModeCount] = {L"baseline", L"/S", L"/Q", L"confirmed",
+                                               L"platform window", L"program's window", L"box"};
+
+bool IsWindowMode(int mode) { return mode >= kWindowPlatform; }
 
 struct Timed {
   double ms = 0;
@@ -167,7 +189,7 @@ Timed TimeRun(const harness::Sandbox& sandbox, Mode mode, const std::wstring& pr
     return timed;
   }
   double answering = 0;
-  if (mode == kConfirmed) {
+  if (mode == kConfirmed || mode == kWindowBox) {
     for (;;) {
       const std::vector<harness::Dialog> open = harness::OpenDialogs(process);
       if (!open.empty()) {
@@ -188,7 +210,16 @@ Timed TimeRun(const harness::Sandbox& sandbox, Mode mode, const std::wstring& pr
     return timed;
   }
   timed.ms = NowMs() - start - answering;
-  if (process.exitCode() != 0) timed.problem = "exit code " + std::to_string((long)process.exitCode());
+  if (IsWindowMode(mode)) {
+    // The window program's own time of its windows, in microseconds.
+    if (process.exitCode() > 0x7FFFFFFF) {
+      timed.problem = "the window program failed";
+    } else {
+      timed.ms = process.exitCode() / 1000.0 - answering;
+    }
+  } else if (process.exitCode() != 0) {
+    timed.problem = "exit code " + std::to_string((long)process.exitCode());
+  }
   process.WaitForDescendants(30000);
   return timed;
 }
@@ -197,17 +228,20 @@ Timed TimeRun(const harness::Sandbox& sandbox, Mode mode, const std::wstring& pr
 
 bool RunUninstallBenchmark(int repetitions, std::vector<Row>* rows) {
   harness::Sandbox sandbox;
-  harness::Bytes baselineProgram;
+  harness::Bytes baselineProgram, windowProgram;
   if (!sandbox.ok() || harness::RetraxProgram().empty() ||
-      !harness::LoadEmbeddedFile(L"RETRAX_BENCH_BASELINE_EXE", &baselineProgram)) {
+      !harness::LoadEmbeddedFile(L"RETRAX_BENCH_BASELINE_EXE", &baselineProgram) ||
+      !harness::LoadEmbeddedFile(L"RETRAX_BENCH_WINDOW_EXE", &windowProgram)) {
     fprintf(stderr, "uninstall benchmark: no sandbox or no embedded programs\n");
     return false;
   }
   Installation installation(sandbox);
   const std::wstring baseline = sandbox.Path(L"Baseline\\baseline.exe");
   const std::wstring list = sandbox.Path(L"Baseline\\list.txt");
+  const std::wstring windows = sandbox.Path(L"Window\\window.exe");
   if (!sandbox.WriteFile(L"Baseline\\baseline.exe", baselineProgram) ||
-      !sandbox.WriteFile(L"Baseline\\list.txt", installation.BaselineList())) {
+      !sandbox.WriteFile(L"Baseline\\list.txt", installation.BaselineList()) ||
+      !sandbox.WriteFile(L"Window\\window.exe", windowProgram)) {
     fprintf(stderr, "uninstall benchmark: cannot write the baseline program\n");
     return false;
   }
@@ -221,23 +255,27 @@ bool RunUninstallBenchmark(int repetitions, std::vector<Row>* rows) {
     for (int step = 0; step < kModeCount; ++step) {
       const int mode = (round + step) % kModeCount;
       std::wstring program = baseline, arguments = L"\"" + list + L"\"";
-      if (mode != kBaseline) {
+      if (IsWindowMode(mode)) {
+        program = windows;
+        arguments = mode == kWindowPlatform ? L"platform" : mode == kWindowRetrax ? L"retrax" : L"box";
+      } else if (mode != kBaseline) {
         // Written anew each time: the runs without /S remove it.
         program = sandbox.WriteUninstaller(L"App\\uninstall.exe", installation.payload());
         arguments = mode == kSilent ? L"/S" : mode == kQuiet ? L"/Q" : L"";
       }
-      if (program.empty() || !installation.Create()) {
+      if (program.empty() || (!IsWindowMode(mode) && !installation.Create())) {
         fprintf(stderr, "uninstall benchmark: cannot install the application\n");
         return false;
       }
       Timed timed = TimeRun(sandbox, (Mode)mode, program, arguments);
-      const std::wstring left = installation.Leftover();
-      if (timed.problem.empty() && !left.empty()) timed.problem = "left " + harness::Narrow(left);
+      if (!IsWindowMode(mode)) {
+        const std::wstring left = installation.Leftover();
+        if (timed.problem.empty() && !left.empty()) timed.problem = "left " + harness::Narrow(left);
+      }
       if (!timed.problem.empty() && problem.empty()) problem = timed.problem;
       times[mode].ms.push_back(timed.ms);
-      fprintf(stderr, "  uninstall round %d, %s: %.0f ms%s%s\n", round + 1,
-              mode == kBaseline ? "baseline" : mode == kSilent ? "/S" : mode == kQuiet ? "/Q" : "confirmed",
-              timed.ms, timed.problem.empty() ? "" : ", ", timed.problem.c_str());
+      fprintf(stderr, "  uninstall round %d, %ls: %.0f ms%s%s\n", round + 1, kModeNames[mode], timed.ms,
+              timed.problem.empty() ? "" : ", ", timed.problem.c_str());
     }
   }
 
@@ -268,6 +306,42 @@ bool RunUninstallBenchmark(int repetitions, std::vector<Row>* rows) {
   overSilent.baselineTimes = times[kSilent];
   overSilent.goal = 0;
   rows->push_back(overSilent);
+
+  // The confirmed runs less the platform's part of their windows, round by
+  // round: first of the progress window alone, then with the box as well.
+  Row ours = window;
+  ours.what = "The same with the progress window, less the platform's part of it";
+  ours.subject = "confirmed run minus a bare dialog's 100 updates";
+  ours.subjectTimes.ms.clear();
+  Row oursNoBox = ours;
+  oursNoBox.what = "The same, less the confirmation box as well";
+  oursNoBox.subject = "confirmed run minus the bare dialog and a message box";
+  oursNoBox.goal = 0;
+  for (size_t i = 0; i < times[kConfirmed].ms.size(); ++i) {
+    ours.subjectTimes.ms.push_back(times[kConfirmed].ms[i] - times[kWindowPlatform].ms[i]);
+    oursNoBox.subjectTimes.ms.push_back(times[kConfirmed].ms[i] - times[kWindowPlatform].ms[i] -
+                                        times[kWindowBox].ms[i]);
+  }
+  rows->push_back(ours);
+  rows->push_back(oursNoBox);
+
+  Row alone;
+  alone.what = "The progress window alone: creation, 100 updates with a pump pass each, destruction";
+  alone.subject = "the program's code (bench/window_bench_program.cpp)";
+  alone.subjectTimes = times[kWindowRetrax];
+  alone.baseline = "a bare dialog, PBM_SETPOS and a plain pump";
+  alone.baselineTimes = times[kWindowPlatform];
+  alone.problem = problem;
+  rows->push_back(alone);
+
+  Row box;
+  box.what = "The confirmation box alone (MessageBoxW to its return, less the answering), against /Q";
+  box.subject = "a message box of the confirmation's style";
+  box.subjectTimes = times[kWindowBox];
+  box.baseline = "retrax.exe /Q";
+  box.baselineTimes = times[kQuiet];
+  box.problem = problem;
+  rows->push_back(box);
   return true;
 }
 

@@ -12,7 +12,9 @@
 #
 # Environment: RETRAX_JOBS (default 2), RETRAX_BENCH_DIR (build folder,
 # default build/bench), RETRAX_BENCH_REPETITIONS (default: each benchmark's
-# own), RETRAX_BENCH_FUZZ_SECONDS (default 600; 0 skips the fuzzing).
+# own), RETRAX_BENCH_ONLY (uninstall, payload or startup: that benchmark
+# alone), RETRAX_BENCH_FUZZ_SECONDS (default 600; 0 skips the fuzzing). To
+# iterate on one figure: RETRAX_BENCH_ONLY=uninstall RETRAX_BENCH_FUZZ_SECONDS=0.
 set -u -o pipefail
 root=$(cd -- "$(dirname -- "${BASH_SOURCE[0]}")/.." && pwd)
 cd -- "$root"
@@ -44,7 +46,8 @@ header=$(machine)
 
 note "benchmarks (Wine, virtual display)"
 arguments=()
-[ -n "${RETRAX_BENCH_REPETITIONS:-}" ] && arguments=(--repetitions "$RETRAX_BENCH_REPETITIONS")
+[ -n "${RETRAX_BENCH_REPETITIONS:-}" ] && arguments+=(--repetitions "$RETRAX_BENCH_REPETITIONS")
+[ -n "${RETRAX_BENCH_ONLY:-}" ] && arguments+=(--only "$RETRAX_BENCH_ONLY")
 table=$(xvfb-run -a -s "-screen 0 1024x768x24" \
   bash scripts/with-wine.sh "$dir/wineprefix" \
   bash scripts/wine-run.sh --prefix "$dir/wineprefix" "$dir/bench/retrax_bench.exe" "${arguments[@]}")
