@@ -1,7 +1,9 @@
 #include "harness/dialogs.h"
 
 #include <commctrl.h>
-#include <stdio.h>
+
+#include <algorithm>
+#include <map>
 
 #include "harness/harness.h"
 
@@ -10,10 +12,7 @@ namespace harness {
 namespace {
 
 const DWORD kPollMs = 5;
-const UINT kAnswerTimeoutMs = 1000;
 const int kMessageBoxTextId = 0xFFFF;
-const int kDialogTextId = 1000;
-const int kProgressBarId = 1009;
 
 std::wstring TextOf(HWND window) {
   wchar_t text[2048];
@@ -37,8 +36,7 @@ BOOL CALLBACK CollectWindows(HWND window, LPARAM context) {
   WindowSearch* search = reinterpret_cast<WindowSearch*>(context);
   DWORD owner = 0;
   GetWindowThreadProcessId(window, &owner);
-  if (owner == search->processId && IsWindowVisible(window) &&
-      (!search->dialogsOnly || ClassOf(window) == L"#32770")) {
+  if (owner == search->processId && IsWindowVisible(window) && (!search->dialogsOnly || ClassOf(window) == L"#32770")) {
     search->found.push_back(window);
   }
   return TRUE;
@@ -50,13 +48,47 @@ std::vector<HWND> VisibleWindows(DWORD processId, bool dialogsOnly) {
   return search.found;
 }
 
-bool Ask(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR* answer) {
-  return window && SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kAnswerTimeoutMs, answer);
+bool Ask(HWND window, UINT message, DWORD_PTR* answer) {
+  return window && SendMessageTimeoutW(window, message, 0, 0, SMTO_ABORTIFHUNG, 1000, answer);
+}
+
+// Visible, enabled, and its thread back in a message loop (see dialogs.h).
+bool Ready(HWND window) {
+  DWORD_PTR answer;
+  return IsWindowVisible(window) && IsWindowEnabled(window) && Ask(window, WM_NULL, &answer);
+}
+
+Dialog WaitForReady(const Process& process, DWORD timeoutMs, const std::vector<HWND>& except, const std::wstring* text,
+                    bool skipProgress) {
+  if (!process.started()) return Dialog();
+  const DWORD start = GetTickCount();
+  HWND other = NULL;                 // a ready one showing another text
+  std::map<HWND, DWORD> emptySince;  // ready ones with no text yet
+  for (;;) {
+    // Looked at once more after the end: a box may have come just before.
+    const bool ended = process.Ended();
+    for (HWND window : VisibleWindows(process.id(), true)) {
+      const Dialog dialog(window);
+      // The progress bar is looked for again once the dialog is ready:
+      // before, its controls may not all be there.
+      if (std::count(except.begin(), except.end(), window) || (skipProgress && dialog.IsProgressDialog()) ||
+          !Ready(window) || (skipProgress && dialog.IsProgressDialog())) {
+        continue;
+      }
+      const std::wstring shown = dialog.Text();
+      if (text ? shown == *text : !shown.empty()) return dialog;
+      // A box without text is taken once it has stayed so for a while.
+      if (!text && emptySince.insert({window, GetTickCount()}).first->second + kSettleMs <= GetTickCount()) {
+        return dialog;
+      }
+      if (text) other = window;
+    }
+    if (ended || GetTickCount() - start >= timeoutMs) return Dialog(other);
+    Sleep(kPollMs);
+  }
 }
 
 }  // namespace
-
-bool Dialog::IsOpen() const { return window_ && IsWindow(window_) && IsWindowVisible(window_); }
 
 bool Dialog::WaitClosed(DWORD timeoutMs) const {
   const DWORD start = GetTickCount();
@@ -71,7 +103,7 @@ std::wstring Dialog::Caption() const { return TextOf(window_); }
 
 std::wstring Dialog::Text() const {
   HWND text = GetDlgItem(window_, kMessageBoxTextId);
-  return TextOf(text ? text : GetDlgItem(window_, kDialogTextId));
+  return TextOf(text ? text : GetDlgItem(window_, 1000));
 }
 
 std::wstring Dialog::ItemText(int id) const { return TextOf(GetDlgItem(window_, id)); }
@@ -81,34 +113,14 @@ std::vector<Button> Dialog::Buttons() const {
   for (HWND child = GetWindow(window_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
     if (_wcsicmp(ClassOf(child).c_str(), L"Button") != 0) continue;
     const LONG type = GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK;
-    if (type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON) continue;
-    buttons.push_back({GetDlgCtrlID(child), TextOf(child)});
+    if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) buttons.push_back({GetDlgCtrlID(child), TextOf(child)});
   }
   return buttons;
 }
 
-RECT Dialog::Rect() const {
-  RECT rect = {};
-  GetWindowRect(window_, &rect);
-  return rect;
-}
-
 int Dialog::ProgressPosition() const {
   DWORD_PTR position = 0;
-  return Ask(GetDlgItem(window_, kProgressBarId), PBM_GETPOS, 0, 0, &position) ? static_cast<int>(position) : -1;
-}
-
-HFONT Dialog::Font(int id) const {
-  DWORD_PTR handle = 0;
-  return Ask(id == 0 ? window_ : GetDlgItem(window_, id), WM_GETFONT, 0, 0, &handle) ? reinterpret_cast<HFONT>(handle)
-                                                                                    : NULL;
-}
-
-bool Dialog::ControlFont(int id, LOGFONTW* font) const {
-  // Under Wine the handle may well name another font of this process.
-  if (RunningUnderWine()) return false;
-  const HFONT handle = Font(id);
-  return handle && GetObjectW(handle, sizeof(*font), font) == sizeof(*font);
+  return Ask(GetDlgItem(window_, 1009), PBM_GETPOS, &position) ? static_cast<int>(position) : -1;
 }
 
 void Dialog::Press(int id) const {
@@ -118,9 +130,8 @@ void Dialog::Press(int id) const {
 void Dialog::PressKey(WORD key) const {
   GUITHREADINFO info = {};
   info.cbSize = sizeof(info);
-  const DWORD thread = GetWindowThreadProcessId(window_, NULL);
   HWND target = window_;
-  if (GetGUIThreadInfo(thread, &info) && info.hwndFocus &&
+  if (GetGUIThreadInfo(GetWindowThreadProcessId(window_, NULL), &info) && info.hwndFocus &&
       (info.hwndFocus == window_ || IsChild(window_, info.hwndFocus))) {
     target = info.hwndFocus;
   }
@@ -129,42 +140,27 @@ void Dialog::PressKey(WORD key) const {
   PostMessageW(target, WM_KEYUP, key, 1 | (scan << 16) | (1u << 30) | (1u << 31));
 }
 
-void Dialog::PressEsc() const { PressKey(VK_ESCAPE); }
-void Dialog::PressEnter() const { PressKey(VK_RETURN); }
-
-void Dialog::CloseWithCloseBox() const { PostMessageW(window_, WM_SYSCOMMAND, SC_CLOSE, 0); }
-
 std::vector<Dialog> OpenDialogs(const Process& process) {
   std::vector<Dialog> dialogs;
-  for (HWND window : VisibleWindows(process.id(), true)) dialogs.push_back(Dialog(window, process.ElapsedMs()));
+  for (HWND window : VisibleWindows(process.id(), true)) dialogs.push_back(Dialog(window));
   return dialogs;
 }
 
-Dialog WaitForDialog(const Process& process, DWORD timeoutMs, const std::vector<HWND>& except) {
-  if (!process.started()) return Dialog();
-  const DWORD start = GetTickCount();
-  for (;;) {
-    // Looked at once more after the end: a box may have come just before.
-    const bool ended = process.Ended();
-    for (HWND window : VisibleWindows(process.id(), true)) {
-      bool known = false;
-      for (HWND handled : except) known = known || handled == window;
-      if (!known) return Dialog(window, process.ElapsedMs());
-    }
-    if (ended || GetTickCount() - start >= timeoutMs) return Dialog();
-    Sleep(kPollMs);
-  }
+Dialog WaitForDialog(const Process& process, DWORD timeoutMs, const std::vector<HWND>& except,
+                     const std::wstring* text) {
+  return WaitForReady(process, timeoutMs, except, text, false);
 }
 
 Dialog DialogSequence::Next(DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  for (;;) {
-    const DWORD spent = GetTickCount() - start;
-    const Dialog dialog = WaitForDialog(process_, spent < timeoutMs ? timeoutMs - spent : 0, seen_);
-    if (!dialog) return dialog;
-    seen_.push_back(dialog.window());
-    if (!dialog.IsProgressDialog()) return dialog;
-  }
+  const Dialog dialog = WaitForReady(process_, timeoutMs, seen_, nullptr, true);
+  if (dialog) seen_.push_back(dialog.window());
+  return dialog;
+}
+
+Dialog DialogSequence::Next(const std::wstring& text, DWORD timeoutMs) {
+  const Dialog dialog = WaitForReady(process_, timeoutMs, seen_, &text, true);
+  if (dialog) seen_.push_back(dialog.window());
+  return dialog;
 }
 
 ::testing::AssertionResult ExpectNoWindow(const Process& process, DWORD timeoutMs, WindowKind kind) {
@@ -172,19 +168,11 @@ Dialog DialogSequence::Next(DWORD timeoutMs) {
   const DWORD start = GetTickCount();
   for (;;) {
     const bool ended = process.Ended();
-    std::vector<HWND> windows = VisibleWindows(process.id(), kind == kMessageBox);
-    if (kind == kMessageBox) {
-      std::vector<HWND> boxes;
-      for (HWND window : windows) {
-        if (GetDlgItem(window, kMessageBoxTextId)) boxes.push_back(window);
-      }
-      windows = boxes;
-    }
-    if (!windows.empty()) {
-      return ::testing::AssertionFailure() << "a window of class \"" << Narrow(ClassOf(windows[0]))
-                                           << "\" appeared after " << process.ElapsedMs() << " ms, caption \""
-                                           << Narrow(TextOf(windows[0])) << "\", text \""
-                                           << Narrow(Dialog(windows[0]).Text()) << "\"";
+    for (HWND window : VisibleWindows(process.id(), kind == kMessageBox)) {
+      if (kind == kMessageBox && !GetDlgItem(window, kMessageBoxTextId)) continue;
+      return ::testing::AssertionFailure()
+             << "a window of class \"" << Narrow(ClassOf(window)) << "\" appeared after " << process.ElapsedMs()
+             << " ms, caption \"" << Narrow(TextOf(window)) << "\", text \"" << Narrow(Dialog(window).Text()) << "\"";
     }
     if (ended) return ::testing::AssertionSuccess();
     if (GetTickCount() - start >= timeoutMs) {
@@ -194,13 +182,19 @@ Dialog DialogSequence::Next(DWORD timeoutMs) {
   }
 }
 
-bool SaveScreenshot(const std::wstring& path, const RECT* area) {
-  RECT whole = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  RECT rect;
-  if (!IntersectRect(&rect, area ? area : &whole, &whole)) return false;
-  const int width = rect.right - rect.left;
-  const int height = rect.bottom - rect.top;
-
+void SaveScreenshotForDocs(const Dialog& dialog, const std::wstring& name) {
+  wchar_t folder[MAX_PATH];
+  const DWORD length = GetEnvironmentVariableW(L"RETRAX_SCREENSHOT_DIR", folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH || !dialog) return;
+  CreateDirectoryW(folder, NULL);
+  Sleep(300);  // painting follows the window's appearance
+  // Read back from the screen, so the dialog must be uncovered and painted;
+  // under Wine's X11 driver that is the root window of the virtual display.
+  RECT whole = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}, rect;
+  GetWindowRect(dialog.window(), &rect);
+  InflateRect(&rect, 8, 8);
+  if (!IntersectRect(&rect, &rect, &whole)) return;
+  const int width = rect.right - rect.left, height = rect.bottom - rect.top;
   BITMAPINFOHEADER header = {};
   header.biSize = sizeof(header);
   header.biWidth = width;
@@ -208,8 +202,7 @@ bool SaveScreenshot(const std::wstring& path, const RECT* area) {
   header.biPlanes = 1;
   header.biBitCount = 24;
   header.biCompression = BI_RGB;
-  const DWORD stride = (width * 3 + 3) & ~3u;
-  header.biSizeImage = stride * height;
+  header.biSizeImage = ((width * 3 + 3) & ~3u) * height;
 
   HDC screen = GetDC(NULL);
   HDC memory = CreateCompatibleDC(screen);
@@ -227,28 +220,17 @@ bool SaveScreenshot(const std::wstring& path, const RECT* area) {
     file.bfType = 0x4D42;  // "BM"
     file.bfOffBits = sizeof(file) + sizeof(header);
     file.bfSize = file.bfOffBits + header.biSizeImage;
-    Bytes data(reinterpret_cast<const uint8_t*>(&file), reinterpret_cast<const uint8_t*>(&file) + sizeof(file));
-    data.insert(data.end(), reinterpret_cast<const uint8_t*>(&header),
-                reinterpret_cast<const uint8_t*>(&header) + sizeof(header));
-    data.insert(data.end(), static_cast<const uint8_t*>(bits), static_cast<const uint8_t*>(bits) + header.biSizeImage);
-    ok = WriteWholeFile(path, data);
+    const uint8_t* parts[] = {reinterpret_cast<const uint8_t*>(&file), reinterpret_cast<const uint8_t*>(&header),
+                              static_cast<const uint8_t*>(bits)};
+    const size_t sizes[] = {sizeof(file), sizeof(header), header.biSizeImage};
+    Bytes data;
+    for (int i = 0; i < 3; ++i) data.insert(data.end(), parts[i], parts[i] + sizes[i]);
+    ok = WriteWholeFile(std::wstring(folder) + L"\\" + name + L".bmp", data);
   }
   if (bitmap) DeleteObject(bitmap);
   if (memory) DeleteDC(memory);
   ReleaseDC(NULL, screen);
-  return ok;
-}
-
-void SaveScreenshotForDocs(const Dialog& dialog, const std::wstring& name) {
-  wchar_t folder[MAX_PATH];
-  const DWORD length = GetEnvironmentVariableW(L"RETRAX_SCREENSHOT_DIR", folder, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH || !dialog) return;
-  CreateDirectoryW(folder, NULL);
-  Sleep(300);  // painting follows the window's appearance
-  RECT rect = dialog.Rect();
-  InflateRect(&rect, 8, 8);
-  const std::wstring path = std::wstring(folder) + L"\\" + name + L".bmp";
-  EXPECT_TRUE(SaveScreenshot(path, &rect)) << "screenshot " << Narrow(path);
+  EXPECT_TRUE(ok) << "screenshot " << Narrow(name);
 }
 
 }  // namespace harness

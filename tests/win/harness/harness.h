@@ -4,14 +4,11 @@
 // Each test gets a Sandbox: C:\retrax-tests\<suite>.<test>-<pid>, created
 // empty and removed with everything in it when the test ends, and registry
 // keys of the same name under Software\RetraxTests of HKCU and of HKLM in
-// both views, removed likewise. A sample application is "installed" there
-// (files with attributes, shortcuts, keys and values), the uninstaller is
-// written beside it (the built retrax.exe with a payload appended), and
-// the run is started with a Process (process.h), whose windows the test
-// answers (dialogs.h). RunProgram is the short form for runs that need no
-// answers. RunHold (sample_app.h) keeps a run half-way, for the windows
-// that live only during the removal. Screenshots are taken from inside,
-// with BitBlt of the screen (dialogs.h; docs/screenshots/update.sh).
+// both views, removed likewise. The uninstaller is written into it (the
+// built retrax.exe with a payload appended) and started with a Process
+// (process.h), whose windows the test answers (dialogs.h); RunProgram is
+// the short form for runs that need no answers. The sample application and
+// the hold of a run half-way are in sample_app.h.
 //
 // Include this header only; it brings in the others.
 #pragma once
@@ -30,49 +27,35 @@ namespace harness {
 
 typedef std::vector<uint8_t> Bytes;
 
-// Programs built with the tests travel inside the test program as RCDATA
-// resources, by name: "RETRAX_EXE" (retrax.exe) and, when the tool is built
-// for Windows, "RETRAX_PACK_EXE" (retrax-pack.exe). False when missing.
+// Programs and libraries built with the tests travel inside the test
+// program as RCDATA resources, by name ("RETRAX_EXE", "RETRAX_PACK_EXE",
+// ...). False when missing.
 bool LoadEmbeddedFile(const wchar_t* name, Bytes* out);
 // The built retrax.exe as it left the build: payloadOffset = its length.
-// Empty when it was not embedded.
 const Bytes& RetraxProgram();
 
 // For failure messages: ASCII kept, everything else as '?'.
 std::string Narrow(const std::wstring& text);
 // Payload strings and Windows strings: both UTF-16 here.
-std::u16string U16(const std::wstring& text);
-std::wstring Wide(const std::u16string& text);
+inline std::u16string U16(const std::wstring& text) { return std::u16string(text.begin(), text.end()); }
+inline std::wstring Wide(const std::u16string& text) { return std::wstring(text.begin(), text.end()); }
 
-// True under Wine (ntdll exports wine_get_version), for the few checks that
-// only Windows can answer.
+// True under Wine (ntdll exports wine_get_version).
 bool RunningUnderWine();
 
 bool ReadWholeFile(const std::wstring& path, Bytes* out);
 bool WriteWholeFile(const std::wstring& path, const Bytes& data);
-// The lines of a text file (a log of the test extension library), without
-// their line ends; empty when the file is missing.
+// The lines of a text file without their line ends; empty when missing.
 std::vector<std::string> ReadLines(const std::wstring& path);
-// True for files and folders alike.
-bool FileExists(const std::wstring& path);
+inline bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// Every sandbox lives below this folder; RemoveTree refuses anything else.
-extern const wchar_t kSandboxRoot[];  // L"C:\\retrax-tests"
-// Every test's registry keys live below this key of each root and view.
-extern const wchar_t kRegistryRoot[];  // L"Software\\RetraxTests"
-
-// Deletes a folder tree below kSandboxRoot, read-only files included.
-// Links are removed, never followed. True when nothing is left.
-bool RemoveTree(const std::wstring& path);
-
-// Registry views for a 32-bit test on a 64-bit prefix: Default is what a
-// 32-bit program gets without asking (the 32-bit view: HKLM\Software lands
-// in Wow6432Node); View32 and View64 ask for one explicitly.
+// Registry views for a 32-bit test on a 64-bit prefix: the default is the
+// 32-bit view (HKLM\Software lands in Wow6432Node).
 enum RegistryView : REGSAM { kDefaultView = 0, kView32 = KEY_WOW64_32KEY, kView64 = KEY_WOW64_64KEY };
 
 class Sandbox {
  public:
-  // Named after the running gtest test (or "unnamed" outside one).
+  // Named after the running gtest test.
   Sandbox();
   ~Sandbox();
   Sandbox(const Sandbox&) = delete;
@@ -85,43 +68,36 @@ class Sandbox {
   // <suite>.<test>-<pid>: the last part of root() and of RegistryKey().
   const std::wstring& name() const { return name_; }
   // root\relative.
-  std::wstring Path(const std::wstring& relative) const;
+  std::wstring Path(const std::wstring& relative) const { return relative.empty() ? root_ : root_ + L"\\" + relative; }
 
-  // Creates the folder and any missing parents.
+  // Folders are made with their missing parents, files replaced.
   bool MakeFolder(const std::wstring& relative) const;
-  // Creates parents as needed and replaces an existing file.
   bool WriteFile(const std::wstring& relative, const Bytes& data) const;
-  // WriteFile with content, then the attributes (FILE_ATTRIBUTE_READONLY,
-  // _HIDDEN, ...; 0 leaves the file normal).
-  bool InstallFile(const std::wstring& relative, DWORD attributes = 0, const std::string& content = "installed")
-      const;
-  // A shortcut as the removal sees it: a small file named *.lnk (it is
-  // deleted as a file, never resolved).
-  bool InstallShortcut(const std::wstring& relative) const;
-  bool Exists(const std::wstring& relative) const;
-  // INVALID_FILE_ATTRIBUTES when missing.
-  DWORD Attributes(const std::wstring& relative) const;
+  // WriteFile with content, then the attributes (0 leaves them normal).
+  bool InstallFile(const std::wstring& relative, DWORD attributes = 0, const std::string& content = "installed") const;
+  // A shortcut as the removal sees it: a small file, never resolved.
+  bool InstallShortcut(const std::wstring& relative) const { return InstallFile(relative, 0, "shortcut"); }
+  bool Exists(const std::wstring& relative) const { return FileExists(Path(relative)); }
+  DWORD Attributes(const std::wstring& relative) const { return GetFileAttributesW(Path(relative).c_str()); }
 
-  // Writes retrax.exe with payload attached (pack::AttachPayload) and
-  // returns the file's full path, or an empty string on failure.
+  // Writes retrax.exe with payload attached; its full path, or "".
   std::wstring WriteUninstaller(const std::wstring& relative, const Bytes& payload) const;
-  std::wstring WriteUninstaller(const std::wstring& relative, const pack::Payload& payload) const;
+  std::wstring WriteUninstaller(const std::wstring& relative, const pack::Payload& payload) const {
+    return WriteUninstaller(relative, pack::EncodePayload(payload));
+  }
 
-  // The test's own key, Software\RetraxTests\<name>[\relative], as it
-  // stands in a payload's registry entry (without the root). The same key
-  // of HKCU and of HKLM in both views is removed when the test ends.
+  // The test's own key, Software\RetraxTests\<name>[\relative], as a
+  // payload's registry entry names it (without the root).
   std::wstring RegistryKey(const std::wstring& relative = L"") const;
   bool MakeRegistryKey(HKEY root, RegistryView view, const std::wstring& relative) const;
-  // Creates the key as needed; a REG_SZ value ("" names the default value).
+  // A REG_SZ value, the key made as needed; "" names the default value.
   bool SetRegistryValue(HKEY root, RegistryView view, const std::wstring& relative, const std::wstring& name,
                         const std::wstring& value) const;
   bool RegistryKeyExists(HKEY root, RegistryView view, const std::wstring& relative) const;
-  bool RegistryValueExists(HKEY root, RegistryView view, const std::wstring& relative,
-                           const std::wstring& name) const;
+  bool RegistryValueExists(HKEY root, RegistryView view, const std::wstring& relative, const std::wstring& name) const;
 
-  // Environment for a program run in this test: TMP and TEMP point to the
-  // sandbox's "temp" folder (made here), so that what the program leaves in
-  // its temporary folder is seen by the test and goes with the sandbox.
+  // TMP and TEMP of a run point to the sandbox's "temp" folder (made here),
+  // so that what the program leaves there is seen and goes with the test.
   void PrepareProcess(Process* process) const;
 
  private:
@@ -132,25 +108,24 @@ class Sandbox {
   bool ok_ = false;
 };
 
-// Test fixture owning one Sandbox, failing the test early when it cannot
-// be made.
+// Test fixture owning one Sandbox, failing early when it cannot be made.
 class ScenarioTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(sandbox.ok()) << "cannot make " << Narrow(sandbox.root()); }
   Sandbox sandbox;
 };
 
+// Answers every dialog of the run as it comes, with OK or else Cancel, and
+// records it in the result, until the program ends; then Process::Finish.
+RunResult FinishAnswering(Process* process, DWORD timeoutMs = kDefaultRunTimeoutMs);
+
 struct RunOptions {
   DWORD timeoutMs = kDefaultRunTimeoutMs;
-  std::wstring folder;  // the program's current folder; its own folder when empty
-  // Record every visible dialog of the program (class #32770: message boxes
-  // and dialog templates alike) and end it with OK, or Cancel where it has
-  // no OK. Needs the virtual display; without one, message boxes fail at
-  // once and the program goes on as if they had been cancelled.
+  std::wstring folder;  // the program's current folder; its own when empty
+  // FinishAnswering instead of Finish. Without the virtual display message
+  // boxes fail at once, as if cancelled.
   bool dismissDialogs = false;
-  // When set, the run gets that sandbox's environment (PrepareProcess): its
-  // temporary folder is the sandbox's "temp".
-  const Sandbox* sandbox = nullptr;
+  const Sandbox* sandbox = nullptr;  // when set, its PrepareProcess
 };
 
 // Starts program with the command line "program" arguments and waits for

@@ -25,6 +25,12 @@ const std::vector<std::u16string>& StandardMessages() {
   return messages;
 }
 
+std::wstring Message(int index, const std::wstring& path) {
+  std::wstring text = Wide(StandardMessages()[index]);
+  const size_t at = text.find(L"%s");
+  return at == std::wstring::npos ? text : text.replace(at, 2, path);
+}
+
 pack::Payload StandardPayload() {
   pack::Payload payload;
   payload.messages = StandardMessages();
@@ -36,13 +42,13 @@ bool AddTestExtension(pack::Payload* payload) {
   return payload->hasExtension;
 }
 
-RunHold::RunHold(int ordinal) : ordinal_(ordinal) {
+RunHold::RunHold(int ordinal) {
   static LONG count = 0;
-  wchar_t name[64];
-  swprintf(name, 64, L"RetraxTestHold-%lu-%ld", GetCurrentProcessId(), InterlockedIncrement(&count));
-  name_ = name;
-  held_ = CreateEventW(NULL, TRUE, FALSE, (name_ + L".held").c_str());
-  release_ = CreateEventW(NULL, TRUE, FALSE, name_.c_str());
+  const std::wstring name = L"RetraxTestHold-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                            std::to_wstring(InterlockedIncrement(&count));
+  setting_ = std::to_wstring(ordinal) + L"," + name;
+  held_ = CreateEventW(NULL, TRUE, FALSE, (name + L".held").c_str());
+  release_ = CreateEventW(NULL, TRUE, FALSE, name.c_str());
 }
 
 RunHold::~RunHold() {
@@ -51,86 +57,54 @@ RunHold::~RunHold() {
   if (release_) CloseHandle(release_);
 }
 
-void RunHold::Prepare(Process* process) const {
-  process->SetEnvironment(L"RXTEST_EXT_HOLD", std::to_wstring(ordinal_) + L"," + name_);
-}
+void RunHold::Prepare(Process* process) const { process->SetEnvironment(L"RXTEST_EXT_HOLD", setting_); }
 
 bool RunHold::WaitHeld(const Process& process, DWORD timeoutMs) const {
-  if (!held_ || !process.started()) return false;
   const HANDLE either[2] = {held_, process.handle()};
-  return WaitForMultipleObjects(2, either, FALSE, timeoutMs) == WAIT_OBJECT_0;
-}
-
-void RunHold::Release() const {
-  if (release_) SetEvent(release_);
+  return held_ && process.started() && WaitForMultipleObjects(2, either, FALSE, timeoutMs) == WAIT_OBJECT_0;
 }
 
 SampleApp::SampleApp(const Sandbox& sandbox, const std::wstring& folder)
     : payload(StandardPayload()), sandbox_(sandbox), folder_(folder) {
-  const std::wstring in = folder_ + L"\\";
-  const std::wstring shortcutFolder = L"Start Menu\\Sample App";
-  items_ = {
-      {L"app.exe", in + L"app.exe", NULL, kDefaultView, L"", L""},
-      {L"readme.txt", in + L"readme.txt", NULL, kDefaultView, L"", L""},
-      {L"data\\settings.ini", in + L"data\\settings.ini", NULL, kDefaultView, L"", L""},
-      {L"data", in + L"data", NULL, kDefaultView, L"", L""},
-      {L"logs\\today.log", in + L"logs\\today.log", NULL, kDefaultView, L"", L""},
-      {L"Sample App.lnk", shortcutFolder + L"\\Sample App.lnk", NULL, kDefaultView, L"", L""},
-      {L"Start Menu\\Sample App", shortcutFolder, NULL, kDefaultView, L"", L""},
-      {L"HKCU Sample App\\Language", L"", HKEY_CURRENT_USER, kDefaultView, L"Sample App", L"Language"},
-      {L"HKCU Sample App\\Recent", L"", HKEY_CURRENT_USER, kDefaultView, L"Sample App\\Recent", L""},
-      {L"HKCU Sample App", L"", HKEY_CURRENT_USER, kDefaultView, L"Sample App", L""},
-      {L"HKLM32 Sample App", L"", HKEY_LOCAL_MACHINE, kView32, L"Sample App", L""},
-      {L"HKLM64 Sample App", L"", HKEY_LOCAL_MACHINE, kView64, L"Sample App", L""},
-  };
+  const std::wstring in = folder_ + L"\\", shortcuts = L"Start Menu\\Sample App";
+  for (const wchar_t* file : {L"app.exe", L"readme.txt", L"data\\settings.ini", L"data", L"logs\\today.log"}) {
+    items_.push_back({file, in + file, NULL, kDefaultView, L"", L""});
+  }
+  items_.push_back({L"Sample App.lnk", shortcuts + L"\\Sample App.lnk", NULL, kDefaultView, L"", L""});
+  items_.push_back({shortcuts, shortcuts, NULL, kDefaultView, L"", L""});
+  items_.push_back({L"HKCU Sample App\\Language", L"", HKEY_CURRENT_USER, kDefaultView, L"Sample App", L"Language"});
+  items_.push_back({L"HKCU Sample App\\Recent", L"", HKEY_CURRENT_USER, kDefaultView, L"Sample App\\Recent", L""});
+  items_.push_back({L"HKCU Sample App", L"", HKEY_CURRENT_USER, kDefaultView, L"Sample App", L""});
+  items_.push_back({L"HKLM32 Sample App", L"", HKEY_LOCAL_MACHINE, kView32, L"Sample App", L""});
+  items_.push_back({L"HKLM64 Sample App", L"", HKEY_LOCAL_MACHINE, kView64, L"Sample App", L""});
   ok_ = sandbox.InstallFile(in + L"app.exe", 0, "MZ") &&
         sandbox.InstallFile(in + L"readme.txt", FILE_ATTRIBUTE_READONLY) &&
         sandbox.InstallFile(in + L"data\\settings.ini", FILE_ATTRIBUTE_HIDDEN) &&
-        sandbox.InstallFile(in + L"logs\\today.log") &&
-        sandbox.InstallShortcut(shortcutFolder + L"\\Sample App.lnk") &&
+        sandbox.InstallFile(in + L"logs\\today.log") && sandbox.InstallShortcut(shortcuts + L"\\Sample App.lnk") &&
         sandbox.SetRegistryValue(HKEY_CURRENT_USER, kDefaultView, L"Sample App", L"Language", L"en") &&
         sandbox.MakeRegistryKey(HKEY_CURRENT_USER, kDefaultView, L"Sample App\\Recent") &&
         sandbox.MakeRegistryKey(HKEY_LOCAL_MACHINE, kView32, L"Sample App") &&
         sandbox.MakeRegistryKey(HKEY_LOCAL_MACHINE, kView64, L"Sample App");
 
   const std::wstring key = sandbox.RegistryKey(L"Sample App");
-  // "Software64" is the payload's way to the 64-bit view of HKLM.
-  const std::wstring key64 = L"Software64" + key.substr(wcslen(L"Software"));
-  payload.files = {{u".", u"app.exe", 0},
-                   {u".", u"readme.txt", 0},
-                   {u".\\data", u"settings.ini", 0},
-                   {u".\\data", u"", 0}};
+  payload.files = {
+      {u".", u"app.exe", 0}, {u".", u"readme.txt", 0}, {u".\\data", u"settings.ini", 0}, {u".\\data", u"", 0}};
   payload.folderTrees = {u"logs\\*.*"};
-  payload.shortcuts = {{1, U16(sandbox.Path(shortcutFolder)), u"", u"Sample App.lnk"}};
+  payload.shortcuts = {{1, U16(sandbox.Path(shortcuts)), u"", u"Sample App.lnk"}};
   payload.registry = {{kPayloadHkcu, U16(key + L"\\\\Language")},
                       {kPayloadHkcu, U16(key + L"\\Recent")},
                       {kPayloadHkcu, U16(key)},
                       {kPayloadHklm, U16(key)},
-                      {kPayloadHklm, U16(key64)}};
+                      {kPayloadHklm, U16(L"Software64" + key.substr(wcslen(L"Software")))}};
 }
 
-std::wstring SampleApp::WriteUninstaller() const {
-  return sandbox_.WriteUninstaller(folder_ + L"\\uninstall.exe", payload);
-}
-
-bool SampleApp::Present(const Item& item) const {
-  if (!item.file.empty()) return sandbox_.Exists(item.file);
-  if (!item.value.empty()) return sandbox_.RegistryValueExists(item.root, item.view, item.key, item.value);
-  return sandbox_.RegistryKeyExists(item.root, item.view, item.key);
-}
-
-std::vector<std::wstring> SampleApp::Removed() const {
+std::vector<std::wstring> SampleApp::Items(bool present) const {
   std::vector<std::wstring> names;
   for (const Item& item : items_) {
-    if (!Present(item)) names.push_back(item.name);
-  }
-  return names;
-}
-
-std::vector<std::wstring> SampleApp::Remaining() const {
-  std::vector<std::wstring> names;
-  for (const Item& item : items_) {
-    if (Present(item)) names.push_back(item.name);
+    const bool there = !item.file.empty()    ? sandbox_.Exists(item.file)
+                       : !item.value.empty() ? sandbox_.RegistryValueExists(item.root, item.view, item.key, item.value)
+                                             : sandbox_.RegistryKeyExists(item.root, item.view, item.key);
+    if (there == present) names.push_back(item.name);
   }
   return names;
 }

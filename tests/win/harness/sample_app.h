@@ -1,10 +1,4 @@
-// Payloads and a sample application for scenarios.
-//
-//   pack::Payload p = harness::StandardPayload();
-//   p.files = {{u".", u"app.exe", 0}};
-//   const std::wstring program = sandbox.WriteUninstaller(L"App\\uninstall.exe", p);
-//
-// or, with something installed to remove:
+// Payloads and a sample application for scenarios:
 //
 //   harness::SampleApp app(sandbox);               // files, shortcut, keys
 //   const std::wstring program = app.WriteUninstaller();
@@ -21,11 +15,12 @@ namespace harness {
 // Root key values as a payload's registry entries hold them.
 enum : uint32_t { kPayloadHkcu = 0x80000001u, kPayloadHklm = 0x80000002u };
 
-// The English texts of messages 0 to 15, those of the sample application
-// in examples/sample-app (title "Sample App Uninstall", ...).
+// The English texts of messages 0 to 15 of examples/sample-app ("Sample
+// App Uninstall", ...).
 const std::vector<std::u16string>& StandardMessages();
-// Header flags 0 (no command, no final page, visual styles kept for the
-// frames only), the standard messages, empty lists.
+// Standard message index, with path in place of its "%s".
+std::wstring Message(int index, const std::wstring& path = L"");
+// Header flags 0, the standard messages, empty lists.
 pack::Payload StandardPayload();
 
 // Puts the test extension library (tests/win/extension) into the payload,
@@ -37,9 +32,7 @@ bool AddTestExtension(pack::Payload* payload);
 // at the progress dialog, which otherwise lives only as long as the
 // removal. Ordinals: 53 before the removal (the progress dialog has just
 // opened), 54 the first file, 55 the first registry entry, 56 after the
-// removal. The payload needs AddTestExtension; the destructor releases the
-// run. With RXTEST_EXT_LOG set for the run, the library logs the fonts of
-// the open dialogs as it begins to hold (tests/win/extension).
+// removal. The payload needs AddTestExtension; the destructor releases.
 class RunHold {
  public:
   explicit RunHold(int ordinal);
@@ -49,54 +42,44 @@ class RunHold {
 
   // Before Start: tells the library of that run where to hold.
   void Prepare(Process* process) const;
-  // True once the run holds; false when it ended first or did not get
-  // there within the time limit.
+  // True once the run holds; false when it ended first or timed out.
   bool WaitHeld(const Process& process, DWORD timeoutMs = kDefaultDialogTimeoutMs) const;
-  // Lets the run go on.
-  void Release() const;
+  void Release() const { SetEvent(release_); }
 
  private:
-  int ordinal_;
-  std::wstring name_;
+  std::wstring setting_;
   HANDLE held_;
   HANDLE release_;
 };
 
 // A small application installed into the sandbox, with the payload that
 // lists it:
-//   <folder>\app.exe                  normal
-//   <folder>\readme.txt               read-only
-//   <folder>\data\settings.ini        hidden
-//   <folder>\data                     listed as a folder entry
-//   <folder>\logs\today.log           a folder tree, logs\*.*
-//   Start Menu\Sample App\Sample App.lnk, shortcut with 1 level
-//   HKCU  <key>\Sample App, value Language = "en", and <key>\Sample App\Recent
-//   HKLM  <key>\Sample App in the 32-bit view and in the 64-bit view (the
-//         latter through the "Software64" alias of the payload)
+//   <folder>\app.exe, readme.txt (read-only), data\settings.ini (hidden),
+//   data (a folder entry), logs\today.log (the folder tree logs\*.*);
+//   Start Menu\Sample App\Sample App.lnk, a shortcut with 1 level;
+//   HKCU <key>\Sample App with value Language and subkey Recent;
+//   HKLM <key>\Sample App in the 32-bit view and in the 64-bit view (the
+//   latter through the payload's "Software64" alias);
 // where <key> is the sandbox's RegistryKey(). The uninstaller is
 // <folder>\uninstall.exe.
 class SampleApp {
  public:
   explicit SampleApp(const Sandbox& sandbox, const std::wstring& folder = L"Sample App");
 
-  // False when part of the installation failed.
   bool ok() const { return ok_; }
   // Full path of the install folder, without trailing backslash.
   std::wstring folder() const { return sandbox_.Path(folder_); }
   std::wstring uninstaller() const { return sandbox_.Path(folder_ + L"\\uninstall.exe"); }
-  // The payload listing everything above; tests may change it before
-  // writing the uninstaller.
+  // The payload listing everything above; tests may change it.
   pack::Payload payload;
 
-  // Writes <folder>\uninstall.exe with payload; its full path, or "" on
-  // failure.
-  std::wstring WriteUninstaller() const;
+  // Writes <folder>\uninstall.exe; its full path, or "".
+  std::wstring WriteUninstaller() const { return sandbox_.WriteUninstaller(folder_ + L"\\uninstall.exe", payload); }
 
-  // What is gone of the installed items, each named as above ("readme.txt",
-  // "HKLM64 Sample App", ...); the uninstaller itself is not counted.
-  std::vector<std::wstring> Removed() const;
-  // What is still there.
-  std::vector<std::wstring> Remaining() const;
+  // The installed items that are gone, or still there, each named as in
+  // "readme.txt", "HKLM64 Sample App"; the uninstaller is not counted.
+  std::vector<std::wstring> Removed() const { return Items(false); }
+  std::vector<std::wstring> Remaining() const { return Items(true); }
 
  private:
   struct Item {
@@ -107,7 +90,7 @@ class SampleApp {
     std::wstring key;  // relative to the sandbox's registry key
     std::wstring value;
   };
-  bool Present(const Item& item) const;
+  std::vector<std::wstring> Items(bool present) const;
 
   const Sandbox& sandbox_;
   std::wstring folder_;
