@@ -1,27 +1,64 @@
-// Whole uninstalls on the ANSI-only family: a person's run removes all that
-// was listed through the adapters, with the 9x branches of the fonts, the
-// registry and self-removal; names that the code page cannot spell remove
-// nothing else.
-#include <string>
-#include <vector>
-
+// Whole uninstalls on the ANSI-only family (Windows 9x): retrax_ansi.exe,
+// the program with its ANSI table forced at the entry point, run under a
+// name of its own for which Wine reports Windows 98. Every text-bearing call
+// then goes through the adapters, and the fonts, the registry and the
+// self-removal take their 9x branches. The prefix's one WININIT.INI is put
+// back after each test; the tests that touch it never run at the same time
+// (RESOURCE_LOCK on the suites named AnsiFamily*, tests/win/CMakeLists.txt).
 #include "../unit/removal_files_sfnt.h"
-#include "ansi_family_scenario.h"
+#include "harness/harness.h"
 
 namespace {
 
-using ansi_family::AnsiFamilyRun;
-using harness::ExitedWith;
+using harness::Message;
 using harness::U16;
 
-typedef AnsiFamilyRun AnsiFamilyUninstall;
+const wchar_t kWininit[] = L"C:\\windows\\WININIT.INI";
+const wchar_t kSharedLibrariesKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+const wchar_t kFontsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Fonts";  // the 9x family's
+const wchar_t kFontsKeyNT[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
 
-// Message index with the path in place of its "%s".
-std::wstring Message(int index, const std::wstring& path = L"") {
-  std::wstring text = harness::Wide(harness::StandardMessages()[index]);
-  const size_t at = text.find(L"%s");
-  return at == std::wstring::npos ? text : text.replace(at, 2, path);
-}
+class AnsiFamilyUninstall : public harness::ScenarioTest {
+ protected:
+  void SetUp() override {
+    harness::ScenarioTest::SetUp();
+    ASSERT_TRUE(harness::RunningUnderWine()) << "the Windows 98 version is Wine's per-program setting";
+    hadWininit_ = harness::ReadWholeFile(kWininit, &savedWininit_);
+    ASSERT_TRUE(harness::LoadEmbeddedFile(L"RETRAX_ANSI_EXE", &program_));
+    appDefaults_ = L"Software\\Wine\\AppDefaults\\" + sandbox.name() + L".exe";  // one name per test
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, appDefaults_.c_str(), L"Version", REG_SZ, L"win98", 12), 0);
+  }
+  void TearDown() override {
+    RegDeleteTreeW(HKEY_CURRENT_USER, appDefaults_.c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, appDefaults_.c_str());
+    if (hadWininit_) harness::WriteWholeFile(kWininit, savedWininit_);
+    if (!hadWininit_) DeleteFileW(kWininit);
+    for (const auto& value : machineValues_) RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, value.first, value.second.c_str());
+  }
+
+  // The ANSI program with payload in folder; its full path, or "".
+  std::wstring WriteUninstaller(const std::wstring& folder, const pack::Payload& payload) {
+    harness::Bytes file;
+    std::string error;
+    const std::wstring relative = folder + L"\\" + sandbox.name() + L".exe";
+    if (!pack::AttachPayload(program_, pack::EncodePayload(payload), &file, &error)) return std::wstring();
+    return sandbox.WriteFile(relative, file) ? sandbox.Path(relative) : std::wstring();
+  }
+  // A value under HKEY_LOCAL_MACHINE, in the 32-bit view, removed at the end.
+  void SetMachineValue(const wchar_t* key, const std::wstring& name, DWORD type, const void* data, DWORD size) {
+    machineValues_.push_back({key, name});
+    EXPECT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, key, name.c_str(), type, data, size), 0) << harness::Narrow(name);
+  }
+  bool MachineValueExists(const wchar_t* key, const std::wstring& name) const {
+    return RegGetValueW(HKEY_LOCAL_MACHINE, key, name.c_str(), RRF_RT_ANY, nullptr, nullptr, nullptr) == 0;
+  }
+
+ private:
+  harness::Bytes program_, savedWininit_;
+  bool hadWininit_ = false;
+  std::wstring appDefaults_;
+  std::vector<std::pair<const wchar_t*, std::wstring>> machineValues_;
+};
 
 // The sample application with a shared library (this is its last user) and
 // a font, uninstalled by a person who confirms and answers Yes to each
@@ -29,65 +66,59 @@ std::wstring Message(int index, const std::wstring& path = L"") {
 TEST_F(AnsiFamilyUninstall, EverythingListedGoesAndTheCopyIsLeftToWininit) {
   harness::SampleApp app(sandbox);
   ASSERT_TRUE(app.ok());
-  pack::Payload payload = app.payload;
-  const std::wstring library = app.folder() + L"\\common.dll";
+  const std::wstring library = app.folder() + L"\\common.dll", font = app.folder() + L"\\face.ttf";
   ASSERT_TRUE(sandbox.InstallFile(L"Sample App\\common.dll", 0, "MZ"));
   const DWORD users = 1;
-  SetMachineValue(ansi_family::kSharedLibrariesKey, library, REG_DWORD, &users, 4);
-  // The font is registered under the 9x family's key; the same name under
-  // the NT family's key is another system's registration and stays.
+  SetMachineValue(kSharedLibrariesKey, library, REG_DWORD, &users, 4);
+  // Registered under the 9x family's key; the same name under the NT
+  // family's key is another system's registration and stays.
   const std::string family = "Rx Ansi Family " + std::to_string(GetCurrentProcessId());
   const std::wstring fontValue = std::wstring(family.begin(), family.end()) + L" Regular (TrueType)";
-  const std::wstring font = app.folder() + L"\\face.ttf";
   ASSERT_TRUE(sandbox.WriteFile(L"Sample App\\face.ttf", sfnt::Build(sfnt::FontNames(family))));
-  for (const wchar_t* key : {ansi_family::kFontsKey, ansi_family::kFontsKeyNT}) {
+  for (const wchar_t* key : {kFontsKey, kFontsKeyNT}) {
     SetMachineValue(key, fontValue, REG_SZ, font.c_str(), DWORD(2 * font.size() + 2));
   }
-  payload.files.push_back({U16(app.folder()), u"common.dll", FileShared});
-  payload.files.push_back({U16(app.folder()), u"face.ttf", FileFont});
-  const std::wstring program = WriteUninstaller(L"Sample App", payload);
+  app.payload.files.push_back({U16(app.folder()), u"common.dll", FileShared});
+  app.payload.files.push_back({U16(app.folder()), u"face.ttf", FileFont});
+  const std::wstring program = WriteUninstaller(L"Sample App", app.payload);
   ASSERT_FALSE(program.empty());
   const std::string before = "[Rename]\r\nNUL=C:\\OLD\\A.EXE\r\n";
-  ASSERT_TRUE(harness::WriteWholeFile(ansi_family::kWininit, harness::Bytes(before.begin(), before.end())));
+  ASSERT_TRUE(harness::WriteWholeFile(kWininit, harness::Bytes(before.begin(), before.end())));
 
   harness::Process process;
   sandbox.PrepareProcess(&process);
   ASSERT_TRUE(process.Start(program));
   harness::DialogSequence dialogs(process);
-  const harness::Dialog confirmation = dialogs.Next();
-  ASSERT_TRUE(confirmation);
-  EXPECT_EQ(confirmation.Text(), Message(1));
-  EXPECT_FALSE(IsWindowUnicode(confirmation.Owner())) << "the main window comes from the ANSI table";
-  confirmation.Press(IDOK);
   // Last listed, first removed: the font goes without a question, then the
   // library and the sample application's read-only file are asked about.
-  const harness::Dialog shared = dialogs.Next();
-  ASSERT_TRUE(shared);
-  EXPECT_EQ(shared.Text(), Message(10, library));
-  shared.Press(IDYES);
-  const harness::Dialog readOnly = dialogs.Next();
-  ASSERT_TRUE(readOnly);
-  EXPECT_EQ(readOnly.Text(), Message(9, app.folder() + L"\\readme.txt"));
-  EXPECT_FALSE(IsWindowUnicode(readOnly.window())) << "dialog 109 of DialogBoxParamA";
-  readOnly.Press(IDYES);
-  const harness::Dialog closing = dialogs.Next();
-  ASSERT_TRUE(closing);
-  EXPECT_EQ(closing.Text(), Message(2));
-  closing.Press(IDOK);
-  EXPECT_TRUE(ExitedWith(process.Finish(), 0));
+  const std::pair<std::wstring, int> answers[] = {{Message(MSG_CONFIRM), IDOK},
+                                                  {Message(10, library), IDYES},
+                                                  {Message(9, app.folder() + L"\\readme.txt"), IDYES},
+                                                  {Message(MSG_DONE), IDOK}};
+  for (const auto& answer : answers) {
+    const harness::Dialog box = dialogs.Next(answer.first);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box.Text(), answer.first);
+    EXPECT_FALSE(IsWindowUnicode(box.Owner())) << "the main window comes from the ANSI table";
+    EXPECT_TRUE(box.HasButton(0xFFFF) || !IsWindowUnicode(box.window())) << "dialog 109 of DialogBoxParamA";
+    box.Press(answer.second);
+  }
+  EXPECT_TRUE(harness::ExitedWith(process.Finish(), 0));
   EXPECT_TRUE(process.WaitForDescendants(20000)) << "the copy ends within its 12 attempts";
 
   // RegDeleteKey removed the keys; the 64-bit view is not the 9x family's,
   // where "Software64" only loses its "64" and names the key already gone.
   EXPECT_EQ(app.Remaining(), std::vector<std::wstring>{L"HKLM64 Sample App"});
   EXPECT_FALSE(sandbox.Exists(L"Sample App")) << "the uninstaller and its emptied folder went too";
-  EXPECT_FALSE(MachineValueExists(ansi_family::kSharedLibrariesKey, library));
-  EXPECT_FALSE(MachineValueExists(ansi_family::kFontsKey, fontValue));
-  EXPECT_TRUE(MachineValueExists(ansi_family::kFontsKeyNT, fontValue));
+  EXPECT_FALSE(MachineValueExists(kSharedLibrariesKey, library));
+  EXPECT_FALSE(MachineValueExists(kFontsKey, fontValue));
+  EXPECT_TRUE(MachineValueExists(kFontsKeyNT, fontValue));
   // No MoveFileEx on this family: the copy is left to the next start.
   wchar_t copy[MAX_PATH];
   ASSERT_GT(GetShortPathNameW(sandbox.Path(L"temp\\_uins1.exe").c_str(), copy, MAX_PATH), 0u);
-  EXPECT_EQ(Wininit(), before + "NUL=" + harness::Narrow(copy) + "\r\n");
+  harness::Bytes wininit;
+  ASSERT_TRUE(harness::ReadWholeFile(kWininit, &wininit));
+  EXPECT_EQ(std::string(wininit.begin(), wininit.end()), before + "NUL=" + harness::Narrow(copy) + "\r\n");
 }
 
 // Names the ANSI code page (1252 under Wine) cannot spell: L with stroke,
@@ -118,7 +149,7 @@ TEST_F(AnsiFamilyUninstall, NamesTheCodePageCannotSpellStayAndTakeNothingElse) {
                       {harness::kPayloadHkcu, U16(sandbox.RegistryKey() + L"\\\\" + lookAlike)}};
   const std::wstring program = WriteUninstaller(L"App", payload);
   ASSERT_FALSE(program.empty());
-  EXPECT_TRUE(ExitedWith(harness::RunProgram(program, L"/S"), 0));
+  EXPECT_TRUE(harness::ExitedWith(harness::RunProgram(program, L"/S"), 0));
 
   EXPECT_FALSE(sandbox.Exists(L"App\\plain.txt")) << "the run went on";
   for (const std::wstring& name : neighbours) EXPECT_TRUE(sandbox.Exists(name)) << harness::Narrow(name);

@@ -1,109 +1,92 @@
 // retrax.exe reading the payload appended to its own file: a payload that
-// reaches its end chunk ends the run with 0, anything cut short or missing
-// with -1.
-#include <string>
-#include <vector>
-
+// reaches its end chunk runs (exit code 0); anything cut short, damaged or
+// missing ends the run with -1 before any window but the report, which a
+// quiet run shows too.
 #include "harness/harness.h"
 
 using harness::Bytes;
-using harness::ExitedWith;
-using harness::RunProgram;
 
 namespace {
 
-const DWORD kFailed = 0xFFFFFFFFu;  // exit code -1
+enum Report { kNoReport, kEmptyReport, kDamageReport };
 
 // A payload with every kind of chunk in it.
-Bytes FullPayload() {
-  pack::Payload payload;
+pack::Payload FullPayload() {
+  pack::Payload payload = harness::StandardPayload();
   payload.header.flags = HEADER_WAIT_FOR_COMMAND;
-  payload.header.command = u"notepad.exe";
+  payload.header.command = u"no-such-tool.exe";
   payload.header.finalPage = u"https://example.invalid/bye";
-  for (int i = 0; i < MSG_COUNT_USED; ++i) payload.messages.push_back(u"message %s");
-  payload.files = {{u".", u"app.exe", 0}, {u"#System#", u"shared.dll", FileShared}};
-  payload.shortcuts = {{1, u"#Programs#\\Sample App", u"", u"Sample App.lnk"}};
-  payload.registry = {{0x80000002u, u"Software\\Sample App"}};
-  payload.folderTrees = {u"#LocalAppData#\\Sample App\\*.*"};
+  payload.files = {{u".", u"app.exe", 0}, {u"#System#", u"rx-no-such-shared.dll", FileShared}};
+  payload.shortcuts = {{1, u"#Programs#\\Rx No Such App", u"", u"Sample App.lnk"}};
+  payload.registry = {{harness::kPayloadHklm, u"Software\\Rx No Such App"}};
+  payload.folderTrees = {u"logs\\*.*"};
   payload.hasExtension = true;
-  payload.extensionContent = pack::ExtensionPathContent(u"C:\\Sample App\\hook.dll");
+  payload.extensionContent = pack::ExtensionPathContent(u"C:\\Rx No Such App\\hook.dll");
   payload.hasOpaque = true;
   payload.opaque = {1, 2, 3, 4};
-  return pack::EncodePayload(payload);
+  return payload;
 }
 
-// A failed read is reported in a box even in a quiet run; the harness
-// answers it so that the run can end.
-harness::RunOptions AnsweringBoxes() {
-  harness::RunOptions options;
-  options.dismissDialogs = true;
-  return options;
-}
-
-class PayloadRun : public harness::ScenarioTest {
- protected:
-  // Writes the program with payload into folder\uninstall.exe and runs it
-  // quietly.
-  harness::RunResult RunWithPayload(const std::wstring& folder, const Bytes& payload) {
-    const std::wstring program = sandbox.WriteUninstaller(folder + L"\\uninstall.exe", payload);
-    EXPECT_FALSE(program.empty());
-    return RunProgram(program, L"/S", AnsweringBoxes());
-  }
-};
-
-TEST_F(PayloadRun, PayloadsThatReachTheirEndChunkSucceed) {
-  const Bytes smallestComplete = {0x3A, 0x12, 0, 0, 12, 0, 0, 0, 0, 0, 0, 0,  // header chunk
-                                  0,    0,    0, 0, 0,  0, 0, 0, 0, 0, 0, 0,  // flags, no strings
-                                  0x7F, 0x7F, 0, 0, 0,  0, 0, 0, 0, 0, 0, 0};
-  const Bytes endOnly(smallestComplete.end() - 12, smallestComplete.end());
-  Bytes withTrailingBytes = FullPayload();
-  withTrailingBytes.insert(withTrailingBytes.end(), 64, 0xEE);  // never read
-
-  EXPECT_TRUE(ExitedWith(RunWithPayload(L"smallest", smallestComplete), 0));
-  EXPECT_TRUE(ExitedWith(RunWithPayload(L"end-only", endOnly), 0));
-  EXPECT_TRUE(ExitedWith(RunWithPayload(L"full", FullPayload()), 0));
-  EXPECT_TRUE(ExitedWith(RunWithPayload(L"trailing", withTrailingBytes), 0));
-}
-
-TEST_F(PayloadRun, PayloadCutShortFails) {
-  const Bytes full = FullPayload();
-  // Inside the first chunk header, inside a chunk body, and just before the
-  // end chunk.
-  for (size_t keep : {size_t(5), full.size() / 2, full.size() - 12}) {
-    SCOPED_TRACE(keep);
-    const Bytes cut(full.begin(), full.begin() + keep);
-    EXPECT_TRUE(ExitedWith(RunWithPayload(L"cut-" + std::to_wstring(keep), cut), kFailed));
-  }
-}
-
-TEST_F(PayloadRun, ProgramShippedWithoutPayloadFails) {
-  // payloadOffset is the file's length: the first chunk header cannot be read.
-  ASSERT_TRUE(sandbox.WriteFile(L"retrax.exe", harness::RetraxProgram()));
-  EXPECT_TRUE(ExitedWith(RunProgram(sandbox.Path(L"retrax.exe"), L"/S", AnsweringBoxes()), kFailed));
-}
-
-TEST_F(PayloadRun, PayloadOffsetZeroMeansNoPayloadEvenWithOneAppended) {
+Bytes WithPayloadOffset(uint32_t offset, const Bytes& appended) {
   Bytes program = harness::RetraxProgram();
   const long field = pack::FindPayloadOffsetField(program);
-  ASSERT_GE(field, 0);
-  pack::WriteU32(&program[field], 0);
-  const Bytes payload = FullPayload();
-  program.insert(program.end(), payload.begin(), payload.end());
-  ASSERT_TRUE(sandbox.WriteFile(L"uninstall.exe", program));
-  const harness::RunResult run = RunProgram(sandbox.Path(L"uninstall.exe"), L"/S", AnsweringBoxes());
-  EXPECT_TRUE(ExitedWith(run, kFailed));
-  EXPECT_TRUE(run.dialogs.empty()) << "nothing to report when there is no payload";
+  if (field >= 0) pack::WriteU32(&program[field], offset);
+  program.insert(program.end(), appended.begin(), appended.end());
+  return program;
 }
 
-TEST_F(PayloadRun, PayloadOffsetBeyondTheFileFails) {
-  Bytes program = harness::RetraxProgram();
-  const long field = pack::FindPayloadOffsetField(program);
-  ASSERT_GE(field, 0);
-  const Bytes payload = FullPayload();
-  pack::WriteU32(&program[field], static_cast<uint32_t>(program.size() + payload.size() + 100));
-  program.insert(program.end(), payload.begin(), payload.end());
-  ASSERT_TRUE(sandbox.WriteFile(L"uninstall.exe", program));
-  EXPECT_TRUE(ExitedWith(RunProgram(sandbox.Path(L"uninstall.exe"), L"/S", AnsweringBoxes()), kFailed));
+class PayloadRun : public harness::ScenarioTest {};
+
+TEST_F(PayloadRun, WhatReachesItsEndChunkRunsAndAnythingElseIsReported) {
+  const Bytes& stub = harness::RetraxProgram();
+  ASSERT_GE(pack::FindPayloadOffsetField(stub), 0);
+  const Bytes full = pack::EncodePayload(FullPayload());
+  Bytes trailing = full;
+  trailing.insert(trailing.end(), 64, 0xEE);  // never read
+  Bytes endOnly;                              // no header chunk: no command, no final page
+  pack::AppendEnd(&endOnly);
+  const Bytes cut(full.begin(), full.end() - endOnly.size() - 2);  // inside the last chunk, after the messages
+  // A chunk stored in a form this program cannot load is damage like any
+  // other: reported with message 8, not with the message of its status
+  // value, which would be the confirmation question.
+  Bytes unloadable;
+  pack::AppendChunk(&unloadable, CHUNK_MESSAGES, pack::EncodeMessages({harness::StandardMessages()}));
+  pack::AppendChunk(&unloadable, CHUNK_HEADER, pack::EncodeHeader(pack::HeaderRecord()), CHUNK_FLAG_UNLOADABLE);
+  pack::AppendEnd(&unloadable);
+
+  const uint32_t length = static_cast<uint32_t>(stub.size());
+  const struct {
+    const wchar_t* name;
+    Bytes program;
+    DWORD exitCode;
+    Report report;
+  } cases[] = {
+      {L"full", WithPayloadOffset(length, trailing), 0, kNoReport},
+      {L"end-only", WithPayloadOffset(length, endOnly), 0, kNoReport},
+      // The messages are not read yet: the report has neither caption nor text.
+      {L"none", stub, 0xFFFFFFFFu, kEmptyReport},
+      {L"offset-zero", WithPayloadOffset(0, full), 0xFFFFFFFFu, kNoReport},
+      {L"offset-beyond", WithPayloadOffset(length + full.size() + 100, full), 0xFFFFFFFFu, kEmptyReport},
+      {L"cut", WithPayloadOffset(length, cut), 0xFFFFFFFFu, kDamageReport},
+      {L"unloadable", WithPayloadOffset(length, unloadable), 0xFFFFFFFFu, kDamageReport},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(harness::Narrow(c.name));
+    const std::wstring relative = std::wstring(c.name) + L"\\uninstall.exe";
+    ASSERT_TRUE(sandbox.WriteFile(relative, c.program));
+    harness::RunOptions options;
+    options.dismissDialogs = true;
+    options.sandbox = &sandbox;
+    const harness::RunResult run = harness::RunProgram(sandbox.Path(relative), L"/S", options);
+    EXPECT_TRUE(harness::ExitedWith(run, c.exitCode));
+    ASSERT_EQ(run.dialogs.size(), c.report == kNoReport ? 0u : 1u);
+    if (c.report == kEmptyReport) EXPECT_EQ(run.dialogs[0].caption + run.dialogs[0].text, L"");
+    if (c.report == kDamageReport) {
+      EXPECT_EQ(run.dialogs[0].caption, L"Sample App Uninstall");
+      EXPECT_EQ(run.dialogs[0].text,
+                L"The uninstall data of " + sandbox.Path(relative) + L" cannot be read. The file may be damaged.");
+    }
+  }
 }
 
 }  // namespace
