@@ -12,20 +12,11 @@
 
 using pack::Bytes;
 
-inline std::u16string Text(const RxChar* text) {
-  return text ? std::u16string(text) : std::u16string(u"<none>");
-}
+inline std::u16string Text(const RxChar* text) { return text ? std::u16string(text) : u"<none>"; }
 
 inline Bytes operator+(Bytes a, const Bytes& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
-}
-
-// A chunk header with any size, body not included.
-inline Bytes RawChunkHeader(uint16_t tag, uint64_t size, uint8_t flags = 0) {
-  Bytes out = {(uint8_t)tag, (uint8_t)(tag >> 8), flags, 0};
-  for (int i = 0; i < 8; ++i) out.push_back((uint8_t)(size >> (8 * i)));
-  return out;
 }
 
 inline Bytes Chunk(uint16_t tag, const Bytes& body, uint8_t flags = 0) {
@@ -34,11 +25,11 @@ inline Bytes Chunk(uint16_t tag, const Bytes& body, uint8_t flags = 0) {
   return out;
 }
 
-// The pieces one after another, then CHUNK_END unless told otherwise.
-inline Bytes Payload(std::initializer_list<Bytes> pieces, bool end = true) {
+// The chunks one after another, then CHUNK_END.
+inline Bytes Payload(std::initializer_list<Bytes> chunks) {
   Bytes out;
-  for (const Bytes& piece : pieces) out.insert(out.end(), piece.begin(), piece.end());
-  if (end) pack::AppendEnd(&out);
+  for (const Bytes& chunk : chunks) out.insert(out.end(), chunk.begin(), chunk.end());
+  pack::AppendEnd(&out);
   return out;
 }
 
@@ -52,18 +43,12 @@ class PayloadTest : public ::testing::Test {
     MemFailAfter(0);
     ReleasePayloadBlocks(&data);
     EXPECT_EQ(MemLiveBlocks(), liveAtStart) << "blocks leaked";
-    EXPECT_EQ(data.files.items, nullptr);
-    EXPECT_EQ(data.messages, nullptr);
   }
-
+  // Reads as a fresh run would, releasing what an earlier read filled.
   int Read(const Bytes& bytes) {
+    ReleasePayloadBlocks(&data);
     MemorySource memory{bytes.data(), bytes.size(), 0};
     PayloadSource source = MakeMemorySource(&memory);
     return ReadPayloadChunks(&source, &data);
-  }
-  // Reads as a fresh run would, releasing what an earlier Read filled.
-  int ReadAgain(const Bytes& bytes) {
-    ReleasePayloadBlocks(&data);
-    return Read(bytes);
   }
 };
