@@ -1,10 +1,9 @@
 // Hostile uninstall payloads: one ordinary payload, damaged and stretched
 // in each way a careless or malicious writer could, with the outcome the
-// uninstaller must reach. Made with the writer plus byte surgery; run end to
-// end by tests/win/scenario/hostile_*_test.cpp, and written by
-// make_hostile.cpp as seeds of the reader's fuzz target (README.md lists
-// them). Cases that depend on the machine (path lengths, deep trees, long
-// lists) are made by the scenarios themselves.
+// uninstaller must reach. Run by the reader on the host
+// (tests/host/chunk_walk_test.cpp), end to end under Wine
+// (tests/win/scenario/hostile_*_test.cpp), and written by make_hostile.cpp
+// as seeds of the reader's fuzz target.
 #pragma once
 #include <stdint.h>
 
@@ -29,8 +28,7 @@ struct Report {
   bool withPath = true;
   std::u16string after = {};
   std::u16string caption = {};
-  // The whole text for the program at path, cut to the 1023 units that the
-  // report's 2048-byte buffer holds besides its terminator.
+  // The whole text for the program at path, cut to the 1023 units of its buffer.
   std::u16string For(const std::u16string& path) const;
 };
 
@@ -39,28 +37,21 @@ struct Case {
   Bytes payload;
   Outcome outcome;
   std::string why;  // one line: what is hostile in it
-  Report report;    // for kDamaged
+  Report report = {};  // for a read error
 };
 
 extern const char16_t kTitle[];  // message 0 of the base payload
 
 // Everything it lists lies in the install folder (app.exe,
 // data\settings.ini, the folder data, the tree cache\*.tmp) or names a
-// folder that exists nowhere; chunks in the writer's order: header,
-// messages, files, shortcuts, registry, folder trees, extension, opaque, end.
+// folder that exists nowhere.
 pack::Payload BasePayload();
-
-// Where the chunks of a payload begin, the end chunk's included; a payload
-// cut short ends the list where its walk would fail.
-std::vector<size_t> ChunkStarts(const Bytes& payload);
 
 // The container and its lists: truncations, sizes, counts, record bounds,
 // header offsets, unterminated strings, macros expanding past their buffer.
 std::vector<Case> ContainerCases();
 // Message tables like printf formats or longer than the report's buffer,
-// each read up to a damaged chunk so that the run ends in message 8.
+// each cut before its end chunk so that the run ends in message 8.
 std::vector<Case> MessageCases();
-
-const char* OutcomeText(Outcome outcome);
 
 }  // namespace hostile

@@ -1,7 +1,7 @@
 #!/bin/bash
 # Writes the hostile seeds of the reader's fuzz target
 # (tests/fuzz/corpus/hostile-*.bin) and tests/hostile/README.md from
-# hostile_payloads.cpp, after checking every case against the reader.
+# hostile_payloads.cpp (the host tests check each case against the reader).
 # Run it after changing a case; the Windows scenarios make their payloads
 # from the same source at test time and need nothing from here. Seeds of
 # cases since dropped stay in the corpus: they still make good seeds.

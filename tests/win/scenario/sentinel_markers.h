@@ -43,40 +43,32 @@ class MarkedScenario : public RemovalScenario {
     for (const std::wstring& file : markerFiles) DeleteFileW(file.c_str());
     for (auto it = markerFolders.rbegin(); it != markerFolders.rend(); ++it) RemoveDirectoryW(it->c_str());
   }
-
-  // A marker file and a marker folder holding one in folder.
-  void PlaceMarker(const std::wstring& folder) {
-    const std::wstring name = folder + L"\\retrax-sentinel-" + sandbox.name();
-    if (!CreateDirectoryW(name.c_str(), nullptr)) return;
-    markerFolders.push_back(name);
-    for (const std::wstring& file : {name + L".txt", name + L"\\inside.txt"}) {
-      if (WriteWholeFile(file, {'s'})) markerFiles.push_back(file);
-    }
-  }
-
-  // Markers in every protected folder (the sandbox's "temp", which the runs
-  // get as their temporary folder, among them), in the sandbox folder that
-  // holds App, and in its sibling Neighbour.
+  // A marker file, and a marker folder holding one, in every protected
+  // folder (the sandbox's "temp", the runs' temporary folder, among them),
+  // beside App and in its sibling Neighbour.
   void PlaceMarkers() {
-    ASSERT_TRUE(sandbox.MakeFolder(L"temp"));
-    for (const std::wstring& folder : ProtectedFolders(sandbox.Path(L"temp"))) PlaceMarker(folder);
-    ASSERT_TRUE(sandbox.MakeFolder(L"Neighbour"));
-    PlaceMarker(sandbox.root());
-    PlaceMarker(sandbox.Path(L"Neighbour"));
+    ASSERT_TRUE(sandbox.MakeFolder(L"temp") && sandbox.MakeFolder(L"Neighbour"));
+    std::vector<std::wstring> folders = ProtectedFolders(sandbox.Path(L"temp"));
+    folders.push_back(sandbox.root());
+    folders.push_back(sandbox.Path(L"Neighbour"));
+    for (const std::wstring& folder : folders) {
+      const std::wstring name = folder + L"\\retrax-sentinel-" + sandbox.name();
+      if (!CreateDirectoryW(name.c_str(), nullptr)) continue;
+      markerFolders.push_back(name);
+      for (const std::wstring& file : {name + L".txt", name + L"\\inside.txt"})
+        if (WriteWholeFile(file, {'s'})) markerFiles.push_back(file);
+    }
     ASSERT_GE(markerFiles.size(), 2 * 20u) << "markers in the protected folders and beside App";
   }
-
   // Every marker placed is still there; the failure names the missing ones.
   ::testing::AssertionResult MarkersInPlace() const {
     std::string missing;
-    for (const std::vector<std::wstring>* list : {&markerFiles, &markerFolders}) {
+    for (const std::vector<std::wstring>* list : {&markerFiles, &markerFolders})
       for (const std::wstring& path : *list)
         if (!FileExists(path)) missing += "\n  " + Narrow(path);
-    }
     if (missing.empty()) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "markers lost:" << missing;
   }
-
   std::vector<std::wstring> markerFiles, markerFolders;
 };
 
