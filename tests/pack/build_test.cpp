@@ -1,5 +1,7 @@
-// `build`: packing, re-packing, and never leaving a half-written file.
+// `build` and the tool binary: packing, re-packing, errors that name their
+// field, and never a half-written file.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include "pack_test_util.h"
 #include "scan.h"
@@ -10,13 +12,12 @@ class BuildTest : public packtest::ScratchTest {
  protected:
   void SetUp() override {
     ScratchTest::SetUp();
-    packtest::WriteBytes(Path("retrax.exe"), packtest::MakeStub());
+    packtest::Write(Path("retrax.exe"), packtest::MakeStub());
   }
   std::string Manifest(const std::string& name, const std::string& json) {
-    packtest::WriteText(Path(name), json);
+    packtest::Write(Path(name), json);
     return Path(name);
   }
-  void ExpectError(const std::string& text) { EXPECT_NE(err_.find(text), std::string::npos) << err_; }
 };
 
 TEST_F(BuildTest, RepackingReplacesThePayload) {
@@ -25,43 +26,51 @@ TEST_F(BuildTest, RepackingReplacesThePayload) {
   ASSERT_EQ(Pack({"build", first, "--stub", Path("retrax.exe"), "-o", Path("uninstall.exe")}), 0) << err_;
   ASSERT_EQ(Pack({"build", second, "--stub", Path("uninstall.exe"), "-o", Path("uninstall.exe")}), 0) << err_;
   ASSERT_EQ(Pack({"build", second, "--payload-only", "-o", Path("second.bin")}), 0) << err_;
-  pack::Bytes stub = packtest::ReadBytes(Path("retrax.exe")), expected = stub;
-  pack::Bytes payload = packtest::ReadBytes(Path("second.bin"));
+  pack::Bytes expected = packtest::ReadBytes(Path("retrax.exe")), payload = packtest::ReadBytes(Path("second.bin"));
   expected.insert(expected.end(), payload.begin(), payload.end());
   EXPECT_EQ(packtest::ReadBytes(Path("uninstall.exe")), expected);
-  EXPECT_EQ(packtool::ScanPayloadFile(expected).payloadOffset, stub.size());
 }
 
-TEST_F(BuildTest, BadInputLeavesNoFileBehind) {
-  std::string bad = Manifest("bad.json", R"({"files": [{"folder": ".", "flags": ["shard"]}]})");
-  EXPECT_EQ(Pack({"build", bad, "--payload-only", "-o", Path("out.bin")}), 1);
-  ExpectError("bad.json: files[0].flags[0]: unknown flag \"shard\"");
-  // An earlier output stays as it was when the new build fails.
-  packtest::WriteText(Path("old.exe"), "previous build");
-  std::string linted = Manifest("linted.json", R"({"registry": [{"root": "HKLM", "path": "Software\\"}]})");
-  EXPECT_EQ(Pack({"build", linted, "--stub", Path("retrax.exe"), "-o", Path("old.exe")}), 1);
-  ExpectError("linted.json: registry[0].path: error:");
-  ExpectError("1 error; nothing written");
-  EXPECT_EQ(packtest::ReadText(Path("old.exe")), "previous build");
-  // --force writes past the checks, but never what the reader would refuse.
-  std::string tooLong = Manifest(
-      "long.json", "{\"registry\": [{\"root\": \"HKCU\", \"path\": \"" + std::string(600, 'k') + "\"}]}");
-  EXPECT_EQ(Pack({"build", tooLong, "--payload-only", "--force", "-o", Path("long.bin")}), 1);
-  ExpectError("registry record too long");
-  // A stub without the marker has no place for the payload.
-  packtest::WriteText(Path("notepad.exe"), "MZ no marker here");
-  std::string good = Manifest("good.json", R"({"files": [{"folder": ".", "name": "a.txt"}]})");
-  EXPECT_EQ(Pack({"build", good, "--stub", Path("notepad.exe"), "-o", Path("out.exe")}), 1);
-  ExpectError("notepad.exe: the program holds no payload offset field");
-  // Neither the outputs nor their temporary files exist.
-  EXPECT_EQ(packtest::ListFolder(dir_), (std::vector<std::string>{"bad.json", "good.json", "linted.json", "long.json",
-                                                                   "notepad.exe", "old.exe", "retrax.exe"}));
-
+TEST_F(BuildTest, BadInputNamesItsFieldAndLeavesNoFileBehind) {
+  packtest::Write(Path("old.exe"), "previous build");
+  packtest::Write(Path("notepad.exe"), "MZ no marker here");
+  const std::string longKey = "{\"registry\": [{\"root\": \"HKCU\", \"path\": \"" + std::string(600, 'k') + "\"}]}";
+  const struct { std::string json; std::vector<std::string> options; std::string error; } cases[] = {
+      {R"({"files": [{"folder": ".", "flags": ["shard"]}]})", {"--payload-only"},
+       "m.json: files[0].flags[0]: unknown flag \"shard\""},
+      {R"({"registry": [{"root": "HKLM", "path": "Software\\"}]})", {"--stub", Path("retrax.exe")},
+       "m.json: registry[0].path: error:"},
+      {longKey, {"--payload-only", "--force"}, "registry record too long"},  // --force never passes what the reader refuses
+      {R"({"files": [{"folder": ".", "name": "a.txt"}]})", {"--stub", Path("notepad.exe")},
+       "notepad.exe: the program holds no payload offset field"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"build", Manifest("m.json", c.json), "-o", Path("old.exe")};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    EXPECT_EQ(Pack(args), 1);
+    EXPECT_TRUE(Said(err_, c.error)) << err_;
+    EXPECT_EQ(packtest::ReadText(Path("old.exe")), "previous build");
+  }
+  EXPECT_EQ(packtest::ListFolder(dir_), (std::vector<std::string>{"m.json", "notepad.exe", "old.exe", "retrax.exe"}));
   // Lint errors alone are written with --force.
   std::string trees = Manifest("trees.json", R"({"folderTrees": ["#Windows#\\*.*"]})");
   EXPECT_EQ(Pack({"build", trees, "--payload-only", "--force", "-o", Path("forced.bin")}), 0) << err_;
-  ExpectError("folderTrees[0]: error: \"#Windows#\\*.*\" is aimed at the protected folder");
   EXPECT_EQ(packtool::ScanPayloadFile(packtest::ReadBytes(Path("forced.bin"))).status, PAYLOAD_OK);
+}
+
+// The binary: 2 for a usage error, 1 for a failed check, 0 otherwise.
+TEST_F(BuildTest, TheToolExitsWithItsStatus) {
+  auto run = [&](const std::string& arguments) {
+    int status = system(("'" RETRAX_PACK_EXE "' " + arguments + " >/dev/null 2>&1").c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+  EXPECT_EQ(run("--help"), 0);
+  EXPECT_EQ(run(""), 2);
+  EXPECT_EQ(run("build x.json -o"), 2);
+  EXPECT_EQ(run(std::string("verify '") + RETRAX_SAMPLE_MANIFEST + "'"), 0);
+  EXPECT_EQ(run("verify '" + Manifest("bad.json", R"({"registry": [{"root": "HKCU", "path": "system"}]})") + "'"), 1);
+  packtest::Write(Path("cut.bin"), pack::Bytes(20, 0x35));
+  EXPECT_EQ(run("dump '" + Path("cut.bin") + "'"), 1);
 }
 
 }  // namespace

@@ -7,43 +7,31 @@
 
 namespace {
 
-using packtest::ScratchTest;
-using packtool::Manifest;
-using packtool::ParseManifest;
-
-class ManifestTest : public ScratchTest {
+class ManifestTest : public packtest::ScratchTest {
  protected:
-  bool Parse(const std::string& json, std::string* error = nullptr) {
-    std::string ignored;
-    return ParseManifest(json, dir_, &manifest_, error ? error : &ignored);
+  bool Parse(const std::string& json, std::string* error) {
+    return packtool::ParseManifest(json, dir_, &manifest_, error);
   }
-  Manifest manifest_;
+  packtool::Manifest manifest_;
 };
 
 TEST_F(ManifestTest, EveryKindOfEntryReadsBack) {
   pack::Bytes dll(4000, 0x90);
-  dll[0] = 'M';
-  dll[1] = 'Z';
-  packtest::WriteBytes(Path("hooks.dll"), dll);
+  dll[0] = 'M', dll[1] = 'Z';
+  packtest::Write(Path("hooks.dll"), dll);
   std::string error;
   ASSERT_TRUE(Parse(R"({
-    "header": {"waitForCommand": true, "command": "\"#InstallDir#\\tool.exe\" -u",
-               "finalPage": "https://example.com/bye"},
+    "header": {"waitForCommand": true, "command": "\"#InstallDir#\\tool.exe\" -u", "finalPage": "https://e.com"},
     "messages": {"0": "Titel \u00e4", "2": "Fertig"},
     "files": [{"folder": "C:\\Windows\\Fonts", "name": "x.ttf", "flags": ["font", "component"]}],
     "shortcuts": [{"levels": 255, "folder": "C:\\A", "secondFolder": "C:\\B", "fileName": "s.lnk"}],
-    "registry": [{"root": 2147483650, "path": "Software64\\V"},
-                 {"root": "HKEY_CLASSES_ROOT", "path": ".ext", "value": ""}],
+    "registry": [{"root": 2147483650, "path": "Software64\\V"}, {"root": "HKEY_CLASSES_ROOT", "path": ".ext", "value": ""}],
     "folderTrees": ["#AppData#\\Vendor\\*.*", "cache\\*.tmp"],
     "extension": {"file": "hooks.dll"},
     "opaque": {"hex": "00 ff 10"}
-  })",
-                    &error))
-      << error;
-  // Compared through the writer's encoding, which the host round trip ties
-  // to what the uninstaller reads.
+  })", &error)) << error;
   pack::Payload expected;
-  expected.header = {HEADER_WAIT_FOR_COMMAND, u"\"#InstallDir#\\tool.exe\" -u", u"https://example.com/bye"};
+  expected.header = {HEADER_WAIT_FOR_COMMAND, u"\"#InstallDir#\\tool.exe\" -u", u"https://e.com"};
   expected.messages = {u"Titel \u00e4", u"", u"Fertig"};  // left-out indices are empty, not shifted
   expected.files = {{u"C:\\Windows\\Fonts", u"x.ttf", FileFont | FileComponent}};
   expected.shortcuts = {{255, u"C:\\A", u"C:\\B", u"s.lnk"}};
@@ -53,46 +41,25 @@ TEST_F(ManifestTest, EveryKindOfEntryReadsBack) {
   expected.extensionContent = dll;
   expected.opaque = {0x00, 0xFF, 0x10};
   EXPECT_EQ(pack::EncodePayload(manifest_.payload), pack::EncodePayload(expected));
-
-  ASSERT_TRUE(Parse(R"({"extension": {"path": "C:\\Hooks\\h.dll"}})"));
-  EXPECT_EQ(manifest_.payload.extensionContent, pack::ExtensionPathContent(u"C:\\Hooks\\h.dll"));
 }
 
 TEST_F(ManifestTest, MistakesAreReportedWithTheirField) {
-  packtest::WriteBytes(Path("tiny.dll"), pack::Bytes(260, 'M'));
-  // 130 units once the JSON escape is undone: one more than a path blob holds.
-  const std::string tooLongPath = "C:\\\\" + std::string(127, 'p');
-  struct Case {
-    const char* json;
-    std::string expected;
-  } cases[] = {
-      {R"({"files": [{"folder": "."}, {"folder": "."}, {"folder": ".", "flags": ["shard"]}]})",
-       "files[2].flags[0]: unknown flag \"shard\""},
-      {R"({"files": [{"folder": ".", "nmae": "a.txt"}]})", "files[0].nmae: unknown key"},
+  const struct { const char* json; const char* expected; } cases[] = {
+      {R"({"files": [{"folder": "."}, {"folder": ".", "nmae": "a.txt"}]})", "files[1].nmae: unknown key"},
       {R"({"files": [{"name": "a.txt"}]})", "files[0].folder: missing"},
       {R"({"files": [{"folder": 7}]})", "files[0].folder: must be a string"},
       {R"({"files": [{"folder": "a\u0000b"}]})", "files[0].folder: holds a NUL character"},
-      {R"({"shortcuts": [{"folder": "C:\\A", "levels": 256}]})",
-       "shortcuts[0].levels: 256 is above 255"},
-      {R"({"registry": [{"root": "HKLN", "path": "Software\\V"}]})",
-       "registry[0].root: unknown root \"HKLN\""},
-      {R"({"registry": [{"root": "HKCU", "path": "Software\\V", "value": "a\\b"}]})",
-       "registry[0].value: a value name cannot hold a backslash"},
-      {R"({"folderTrees": ["logs\\*.*", ""]})", "folderTrees[1]: is empty"},
-      {R"({"messages": {"01": "x"}})", "messages.01: a message key must be an index"},
-      {R"({"extension": {"file": "tiny.dll", "path": "C:\\x.dll"}})", "extension: give either"},
-      {R"({"extension": {"file": "tiny.dll"}})", "extension.file: is 260 bytes"},
-      {R"({"opaque": {"hex": "abc"}})", "opaque.hex: has an odd number of hex digits"},
+      {R"({"shortcuts": [{"folder": "C:\\A", "levels": 256}]})", "shortcuts[0].levels: 256 is above 255"},
+      {R"({"registry": [{"root": "HKLN", "path": "Software\\V"}]})", "registry[0].root: unknown root \"HKLN\""},
+      {R"({"registry": [{"root": "HKCU", "path": "S\\V", "value": "a\\b"}]})", "registry[0].value: a value name"},
+      {R"({"extension": {"path": "C:\\x.dll", "file": "x.dll"}})", "extension: give either"},
       {R"({"files": [)", "not valid JSON: parse error at line 1, column 12"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     std::string error;
     EXPECT_FALSE(Parse(c.json, &error)) << c.json;
-    EXPECT_NE(error.find(c.expected), std::string::npos) << c.json << "\n  gave: " << error;
+    EXPECT_TRUE(Said(error, c.expected)) << c.json << "\n  gave: " << error;
   }
-  std::string error;
-  EXPECT_FALSE(Parse("{\"extension\": {\"path\": \"" + tooLongPath + "\"}}", &error));
-  EXPECT_NE(error.find("extension.path: is 130 units"), std::string::npos) << error;
 }
 
 }  // namespace

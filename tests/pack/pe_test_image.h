@@ -1,7 +1,6 @@
 // A small Windows library image for the tests: headers, one section at RVA
-// 0x1000 holding an export directory, its name table and the names. Laid
-// out the way a linker does, so the export reader sees what it would in a
-// real DLL.
+// 0x1000 holding an export directory, its name table and the names, laid
+// out the way a linker does.
 #pragma once
 #include <string.h>
 
@@ -15,64 +14,44 @@ namespace packtest {
 struct PeLayout {
   bool pe32plus = false;  // a 64-bit image
   bool dll = true;
-  std::vector<std::string> exports = {"DllCanUnloadNow", "DllRegisterServer",
-                                      "DllUnregisterServer"};
+  std::vector<std::string> exports = {"DllCanUnloadNow", "DllRegisterServer", "DllUnregisterServer"};
 };
 
 inline pack::Bytes MakePeImage(const PeLayout& layout) {
-  const uint32_t pe = 0x40, fileAlign = 0x200, sectionRva = 0x1000;
-  const uint32_t optionalSize = layout.pe32plus ? 240 : 224;
-  const uint32_t optional = pe + 24;
-  const uint32_t sectionTable = optional + optionalSize;
-
-  // The section: directory, function table, name table, ordinals, names.
-  pack::Bytes section(40);
+  const uint32_t pe = 0x40, align = 0x200, rva = 0x1000, optional = pe + 24;
   const uint32_t count = (uint32_t)layout.exports.size();
+  // The section: directory, function table, name table, ordinals, names.
   const uint32_t functions = 40, names = functions + 4 * count, ordinals = names + 4 * count;
-  uint32_t strings = ordinals + 2 * count;
-  section.resize(strings);
+  pack::Bytes section(ordinals + 2 * count);
   for (uint32_t i = 0; i < count; ++i) {
     pack::WriteU32(&section[functions + 4 * i], 0x2000 + i);
-    pack::WriteU32(&section[names + 4 * i], sectionRva + strings);
+    pack::WriteU32(&section[names + 4 * i], rva + (uint32_t)section.size());
     section[ordinals + 2 * i] = (uint8_t)i;
     section.insert(section.end(), layout.exports[i].begin(), layout.exports[i].end());
     section.push_back(0);
-    strings = (uint32_t)section.size();
   }
-  pack::WriteU32(&section[16], 1);  // ordinal base
-  pack::WriteU32(&section[20], count);
-  pack::WriteU32(&section[24], count);
-  pack::WriteU32(&section[28], sectionRva + functions);
-  pack::WriteU32(&section[32], sectionRva + names);
-  pack::WriteU32(&section[36], sectionRva + ordinals);
-  const uint32_t rawSize = ((uint32_t)section.size() + fileAlign - 1) / fileAlign * fileAlign;
-  section.resize(rawSize);
+  const uint32_t directory[] = {1, count, count, rva + functions, rva + names, rva + ordinals};  // from offset 16
+  for (int i = 0; i < 6; ++i) pack::WriteU32(&section[16 + 4 * i], directory[i]);
+  const uint32_t raw = ((uint32_t)section.size() + align - 1) / align * align;
+  section.resize(raw);
 
-  pack::Bytes image(fileAlign);
-  image[0] = 'M';
-  image[1] = 'Z';
+  pack::Bytes image(align);
+  image[0] = 'M', image[1] = 'Z';
   pack::WriteU32(&image[0x3C], pe);
   memcpy(&image[pe], "PE\0\0", 4);
-  image[pe + 4] = layout.pe32plus ? 0x64 : 0x4C;  // machine x64 / x86
-  image[pe + 5] = layout.pe32plus ? 0x86 : 0x01;
-  image[pe + 6] = 1;  // one section
-  image[pe + 20] = (uint8_t)optionalSize;
-  const uint16_t characteristics = 0x0102 | (layout.dll ? 0x2000 : 0);
-  image[pe + 22] = (uint8_t)characteristics;
-  image[pe + 23] = (uint8_t)(characteristics >> 8);
+  pack::WriteU32(&image[pe + 4], layout.pe32plus ? 0x18664 : 0x1014C);  // machine, one section
+  const uint32_t optionalSize = layout.pe32plus ? 240 : 224;
+  pack::WriteU32(&image[pe + 20], optionalSize | (0x0102u | (layout.dll ? 0x2000u : 0)) << 16);
   image[optional] = 0x0B;
   image[optional + 1] = layout.pe32plus ? 0x02 : 0x01;
-  pack::WriteU32(&image[optional + 60], fileAlign);  // SizeOfHeaders
+  pack::WriteU32(&image[optional + 60], align);  // SizeOfHeaders
   const uint32_t directories = optional + (layout.pe32plus ? 108 : 92);
-  pack::WriteU32(&image[directories], 16);
-  pack::WriteU32(&image[directories + 4], sectionRva);  // export table
-  pack::WriteU32(&image[directories + 8], 40 + 10 * count);
-  uint8_t* s = &image[sectionTable];
+  const uint32_t header[] = {16, rva, 40 + 10 * count};  // directory count, export table RVA and size
+  for (int i = 0; i < 3; ++i) pack::WriteU32(&image[directories + 4 * i], header[i]);
+  uint8_t* s = &image[optional + optionalSize];
   memcpy(s, ".edata\0\0", 8);
-  pack::WriteU32(s + 8, rawSize);      // VirtualSize
-  pack::WriteU32(s + 12, sectionRva);  // VirtualAddress
-  pack::WriteU32(s + 16, rawSize);     // SizeOfRawData
-  pack::WriteU32(s + 20, fileAlign);   // PointerToRawData
+  const uint32_t sectionHeader[] = {raw, rva, raw, align};  // sizes, address, file position
+  for (int i = 0; i < 4; ++i) pack::WriteU32(s + 8 + 4 * i, sectionHeader[i]);
   image.insert(image.end(), section.begin(), section.end());
   return image;
 }
