@@ -1,7 +1,6 @@
 // Shared steps of the file-phase scenarios: files installed in the
 // sandbox's "App" folder, a payload listing them, the uninstaller written
-// beside them and run as a person or an installer's silent uninstall would,
-// and the program's questions answered one by one.
+// beside them and run, and the program's questions answered one by one.
 #pragma once
 #include <windows.h>
 
@@ -12,14 +11,8 @@
 
 namespace files {
 
-const wchar_t kSharedLibrariesKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
-
 class FileScenario : public harness::ScenarioTest {
  protected:
-  void TearDown() override {
-    for (const std::wstring& value : sharedValues_)
-      RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kSharedLibrariesKey, value.c_str());
-  }
   std::wstring Path(const std::wstring& relative) const { return sandbox.Path(relative); }
   bool Exists(const std::wstring& relative) const { return sandbox.Exists(relative); }
 
@@ -31,7 +24,6 @@ class FileScenario : public harness::ScenarioTest {
     const size_t cut = path.find_last_of(L'\\');
     payload.files.push_back({harness::U16(path.substr(0, cut)), harness::U16(path.substr(cut + 1)), flags});
   }
-
   // Which of the files App\<name> are still there, joined by spaces.
   std::string Left(std::initializer_list<const wchar_t*> names) const {
     std::string left;
@@ -39,22 +31,6 @@ class FileScenario : public harness::ScenarioTest {
       if (Exists(std::wstring(L"App\\") + name)) left += (left.empty() ? "" : " ") + harness::Narrow(name);
     return left;
   }
-
-  // The file's count under SharedDLLs, in the view the 32-bit uninstaller
-  // sees; -1 when there is none. The test's values go with the test.
-  void SetCount(const std::wstring& relative, DWORD count) {
-    sharedValues_.push_back(Path(relative));
-    EXPECT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, kSharedLibrariesKey, Path(relative).c_str(), REG_DWORD, &count, 4),
-              0);
-  }
-  long Count(const std::wstring& relative) const {
-    DWORD count = 0, size = 4;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, kSharedLibrariesKey, Path(relative).c_str(), RRF_RT_REG_DWORD, nullptr,
-                     &count, &size) != ERROR_SUCCESS)
-      return -1;
-    return (long)count;
-  }
-
   // Writes App\uninstall.exe and starts it with the arguments, from folder
   // (its own when empty).
   void Start(const std::wstring& arguments = L"/S", const std::wstring& folder = L"") {
@@ -70,27 +46,19 @@ class FileScenario : public harness::ScenarioTest {
     if (button > 0) dialog.Press(button);
     EXPECT_TRUE(dialog.WaitClosed());
   }
-  // Waits for the next question or message box of the run, expects text in
-  // it and presses the button.
-  void Answer(int button, const std::wstring& text) {
+  // Waits for the next box of the run, expects message index in it (with
+  // the path of relative for its "%s") and presses the button.
+  void Answer(int button, int index, const std::wstring& relative = L"") {
+    const std::wstring text = harness::Message(index, relative.empty() ? L"" : Path(relative));
     const harness::Dialog dialog = dialogs.Next();
     ASSERT_TRUE(dialog) << harness::Narrow(text);
     EXPECT_EQ(harness::Narrow(dialog.Text()), harness::Narrow(text));
     Press(dialog, button);
   }
-  // Message index with the path in place of its "%s".
-  std::wstring Message(int index, const std::wstring& relative = L"") const {
-    std::wstring text = harness::Wide(harness::StandardMessages()[index]);
-    const size_t at = text.find(L"%s");
-    return at == std::wstring::npos ? text : text.replace(at, 2, Path(relative));
-  }
 
   pack::Payload payload = harness::StandardPayload();
   harness::Process process;
   harness::DialogSequence dialogs{process};
-
- private:
-  std::vector<std::wstring> sharedValues_;
 };
 
 }  // namespace files

@@ -1,10 +1,10 @@
 // Shared steps of the registry, hostile and sentinel scenarios: an
 // application folder "App" in the sandbox with its uninstaller, run silently
-// (/S: no questions, no self-removal) the way an installer's silent
-// uninstall runs it.
+// (/S: no questions, no self-removal) as an installer's silent uninstall
+// runs it.
 #pragma once
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include <string>
 #include <utility>
@@ -29,9 +29,7 @@ class RemovalScenario : public ScenarioTest {
     EXPECT_TRUE(process.Start(program, L"/S", folder));
     return process.Finish();
   }
-  bool Install(const std::wstring& relative, DWORD attributes = 0) {
-    return sandbox.InstallFile(relative, attributes);
-  }
+  bool Install(const std::wstring& relative, DWORD attributes = 0) { return sandbox.InstallFile(relative, attributes); }
   std::u16string At(const std::wstring& relative) const { return U16(sandbox.Path(relative)); }
 };
 

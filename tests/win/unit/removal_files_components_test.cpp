@@ -14,8 +14,7 @@
 namespace {
 
 // What the fake CreateProcessW was given, and what it does with it.
-enum class Child { Start, Fail, ExitWith259 };
-Child childMode = Child::Start;
+enum class Child { Start, Fail, ExitWith259 } childMode;
 std::wstring childProgram, childCommand;
 
 BOOL WINAPI FakeCreateProcess(LPCWSTR program, LPWSTR command, LPSECURITY_ATTRIBUTES a, LPSECURITY_ATTRIBUTES b,
@@ -23,14 +22,9 @@ BOOL WINAPI FakeCreateProcess(LPCWSTR program, LPWSTR command, LPSECURITY_ATTRIB
                               LPPROCESS_INFORMATION info) {
   childProgram = program != nullptr ? program : L"(none)";
   childCommand = command;
-  if (childMode == Child::Fail) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return FALSE;
-  }
-  wchar_t shell[MAX_PATH + 16], line[] = L"cmd /c exit 259";
-  GetSystemDirectoryW(shell, MAX_PATH);
-  wcscat(shell, L"\\cmd.exe");
-  if (childMode == Child::ExitWith259) program = shell, command = line;
+  if (childMode == Child::Fail) return SetLastError(ERROR_FILE_NOT_FOUND), FALSE;
+  wchar_t line[] = L"cmd /c exit 259";
+  if (childMode == Child::ExitWith259) program = nullptr, command = line;
   return CreateProcessW(program, command, a, b, inherit, flags, environment, folder, startup, info);
 }
 
@@ -65,14 +59,12 @@ class Components : public RunTest {
     harness::ReadWholeFile(component + L".log", &log);
     return std::string(log.begin(), log.end());
   }
-  // A call from inside this process, in folder.
-  std::string Line(const std::wstring& folder) { return "retrax_win_unit.exe|" + harness::Narrow(folder) + "\n"; }
   harness::Sandbox sandbox;
   const SystemCallTable saved_ = sys;
 };
 
-// On NT 6 regsvr32 gets the full path; the wait is for the child's end, not
-// for an exit code other than 259 (STILL_ACTIVE).
+// regsvr32 is never found by search in the program's or the current folder;
+// a child that exits with 259 (STILL_ACTIVE) does not hold the wait.
 TEST_F(Components, OnNt6RegsvrUnregistersByItsFullPathAndItsEndEndsTheWait) {
   run.isNT6 = true;
   const std::wstring component = Install(L"RETRAX_TEST_COMPONENT_DLL", L"component.dll");
@@ -82,7 +74,7 @@ TEST_F(Components, OnNt6RegsvrUnregistersByItsFullPathAndItsEndEndsTheWait) {
   EXPECT_EQ(childProgram, std::wstring(system) + L"\\regsvr32.exe");
   EXPECT_EQ(childCommand, L"regsvr32 /u /s \"" + component + L"\"");
   EXPECT_EQ(Log(component).substr(0, 13), "regsvr32.exe|");
-  EXPECT_STREQ(run.workPath, component.c_str());
+  EXPECT_STREQ(run.workPath, component.c_str()) << "the file phase deletes what workPath names next";
 
   childMode = Child::ExitWith259;
   const DWORD start = GetTickCount();
@@ -90,31 +82,20 @@ TEST_F(Components, OnNt6RegsvrUnregistersByItsFullPathAndItsEndEndsTheWait) {
   EXPECT_LT(GetTickCount() - start, 20000u);
 }
 
-TEST_F(Components, InProcessFromItsOwnFolderRestoringErrorModeAndFolder) {
-  const std::wstring component = Install(L"RETRAX_TEST_COMPONENT_DLL", L"component.dll");
-  for (bool nt6 : {false, true}) {
-    run.isNT6 = nt6;
-    childMode = Child::Fail;  // on NT 6: regsvr32 cannot be started
-    SetCurrentDirectoryW(sandbox.root().c_str());
-    const UINT mode = SetErrorMode(0);
-    UnregisterComponent();
-    EXPECT_EQ(SetErrorMode(mode), 0u);
-    wchar_t folder[MAX_PATH];
-    GetCurrentDirectoryW(MAX_PATH, folder);
-    EXPECT_EQ(folder, sandbox.root());
-  }
-  const std::string line = Line(sandbox.Path(L"lib"));
-  EXPECT_EQ(Log(component), line + line);
-}
-
-// Three faults in a row, each contained, and the thread's exception chain
-// as it was: a fault after the guard must reach the handlers it had.
-TEST_F(Components, FaultInsideTheComponentIsContained) {
+// Below NT 6, or when regsvr32 cannot be started, the call is made in this
+// process from the component's folder: three faults in a row, each
+// contained, leave the thread's exception chain as it was (a fault after the
+// guard must reach the handlers it had).
+TEST_F(Components, InProcessFaultsInsideTheComponentAreContained) {
   const std::wstring component = Install(L"RETRAX_TEST_COMPONENT_CRASH_DLL", L"crash.dll");
   EXCEPTION_REGISTRATION_RECORD* const head = ChainHead();
-  for (int i = 0; i < 3; ++i) UnregisterComponent();
+  childMode = Child::Fail;
+  for (int i = 0; i < 3; ++i) {
+    run.isNT6 = i == 2;
+    UnregisterComponent();
+  }
   EXPECT_EQ(ChainHead(), head);
-  const std::string line = Line(sandbox.Path(L"lib"));
+  const std::string line = "retrax_win_unit.exe|" + harness::Narrow(sandbox.Path(L"lib")) + "\n";
   EXPECT_EQ(Log(component), line + line + line);
   EXPECT_EQ(GetModuleHandleW(L"crash.dll"), nullptr) << "the library is freed after the fault";
 }
