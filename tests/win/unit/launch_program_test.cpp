@@ -1,14 +1,17 @@
-// Launching programs and the final page in the test's own process. Whole
-// runs (LaunchCommand, FinalPage) show the program's folder, its arguments
-// and the wait; these pin the edges: the exit code 259, handles that cannot
-// be waited on, roots, addresses and names too long to launch whole.
+// Launching programs, the pre-uninstall command and the final page in the
+// test's own process. Whole runs (Launch) show the program's folder, its
+// arguments and the wait; these pin the edges: the exit code 259, handles
+// that cannot be waited on, roots, quotes and names too long to launch whole.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
 
 #include "driver/launch.h"
+#include "driver/pre_uninstall.h"
+#include "driver/run_state.h"
 #include "harness/harness.h"
+#include "payload/memory.h"
 #include "platform/system_calls.h"
 #include "recorder/recorder_log.h"
 
@@ -22,7 +25,7 @@ std::wstring CurrentFolder() {
 
 // What the shell is asked, seen by stand-ins that start nothing.
 SHELLEXECUTEINFOW request;
-std::wstring folderAtLaunch;
+std::wstring folderAtLaunch, pageFolder;  // pageFolder: "-" for none, "" when not opened
 HANDLE handOut;
 BOOL WINAPI RecordRequest(SHELLEXECUTEINFOW* info) {
   request = *info;
@@ -30,15 +33,11 @@ BOOL WINAPI RecordRequest(SHELLEXECUTEINFOW* info) {
   info->hProcess = handOut;
   return handOut != nullptr;
 }
-bool pageOpened;
-std::wstring pageFolder;  // "-" when none was given
 HINSTANCE WINAPI RecordPage(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR directory, INT) {
-  pageOpened = true;
   pageFolder = directory ? directory : L"-";
   return reinterpret_cast<HINSTANCE>(42);
 }
 
-// The table and the folder the test found are given back whatever it did.
 class Launch : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -58,8 +57,7 @@ class Launch : public ::testing::Test {
 // 259 is what GetExitCodeProcess gives for a running process: the wait ends
 // with the process, not with its exit code.
 TEST_F(Launch, AProgramThatExitsWith259IsNotWaitedForForever) {
-  ASSERT_TRUE(sandbox.MakeFolder(L"Tools"));
-  const std::wstring tool = sandbox.Path(L"Tools\\tool.exe"), log = sandbox.Path(L"record.log");
+  const std::wstring tool = sandbox.Path(L"tool.exe"), log = sandbox.Path(L"record.log");
   ASSERT_TRUE(recorder::Install(tool));
   recorder::ScopedEnvironment environment;
   environment.Set(L"RXTEST_RECORD_LOG", log);
@@ -69,33 +67,25 @@ TEST_F(Launch, AProgramThatExitsWith259IsNotWaitedForForever) {
   EXPECT_LT(GetTickCount() - start, 5000u);
   ASSERT_EQ(recorder::ReadLog(log).size(), 1u);
   EXPECT_TRUE(recorder::ReadLog(log)[0].ended);
-  EXPECT_EQ(CurrentFolder(), sandbox.root()) << "our folder is put back";
 }
 
 TEST_F(Launch, HandlesThatCannotBeWaitedOnRootsAndNamesTooLongToLaunchWhole) {
   sys.ShellExecuteExW = RecordRequest;
-  // A handle that cannot be waited on ends the wait at once.
   handOut = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x7FF0));
   const DWORD start = GetTickCount();
   EXPECT_TRUE(LaunchProgram(L"C:\\Tools\\tool.exe", L"-x", true));
-  EXPECT_LT(GetTickCount() - start, 1000u);
-  EXPECT_STREQ(request.lpVerb, L"open");
-  EXPECT_EQ(request.lpDirectory, nullptr) << "the program's folder is the current one";
+  EXPECT_LT(GetTickCount() - start, 1000u) << "a handle that cannot be waited on ends the wait";
 
-  // A root keeps its backslash: "C:" alone would be the drive's current
-  // folder. A bare name leaves the folder as it is. Refused by the shell:
+  // "C:" alone would be the drive's current folder. Refused by the shell:
   // false, and our folder back all the same.
   handOut = nullptr;
   EXPECT_FALSE(LaunchProgram(L"C:\\tool.exe", L"", false));
   EXPECT_EQ(folderAtLaunch, L"C:\\");
-  EXPECT_FALSE(LaunchProgram(L"tool.exe", L"", false));
-  EXPECT_EQ(folderAtLaunch, sandbox.root());
   EXPECT_EQ(CurrentFolder(), sandbox.root());
 
   // 267 characters fit the program's buffer; a longer program is refused
   // before the shell sees it, never cut to another name.
   const std::wstring longest = L"C:\\" + std::wstring(LAUNCH_PROGRAM_CAPACITY - 1 - 3 - 4, L't') + L".exe";
-  request.lpFile = nullptr;
   LaunchProgram(longest.c_str(), L"", false);
   EXPECT_EQ(request.lpFile, longest.c_str());
   request.lpFile = nullptr;
@@ -105,29 +95,73 @@ TEST_F(Launch, HandlesThatCannotBeWaitedOnRootsAndNamesTooLongToLaunchWhole) {
 
 TEST_F(Launch, AFinalPageOpensInItsOwnFolderUnlessItIsAnAddressOrABareName) {
   sys.ShellExecuteW = RecordPage;
-  const wchar_t* cases[][2] = {
+  const std::wstring longest = L"C:\\" + std::wstring(256, L'p');
+  const std::wstring cases[][2] = {
       {L"HTTPS://example.invalid/done", L"-"},
-      {L"http://example.invalid/a\\b", L"-"},
       {L"Https:\\\\example.invalid\\done", L"Https:\\\\example.invalid"},  // not an address
       {L"C:\\App\\Docs\\done.htm", L"C:\\App\\Docs"},
       {L"C:\\done.htm", L"C:\\"},
       {L"done.htm", L"-"},
+      {longest, L"C:\\"},  // 259 characters fit the buffer
+      {longest + L"p", L""},  // 260 would be cut: not opened at all
   };
   for (const auto& c : cases) {
-    pageOpened = false;
-    OpenFinalPage(c[0]);
-    EXPECT_TRUE(pageOpened);
+    pageFolder.clear();
+    OpenFinalPage(c[0].c_str());
     EXPECT_EQ(pageFolder, c[1]) << harness::Narrow(c[0]);
   }
-  // 259 characters fit the buffer; 260 would be cut, so the page is not
-  // opened at all.
-  const std::wstring longest = L"C:\\" + std::wstring(256, L'p');
-  pageOpened = false;
-  OpenFinalPage(longest.c_str());
-  EXPECT_TRUE(pageOpened);
-  pageOpened = false;
-  OpenFinalPage((longest + L"p").c_str());
-  EXPECT_FALSE(pageOpened);
+}
+
+std::wstring launched;  // "program|arguments|wait", or empty
+bool RecordLaunch(const wchar_t* program, const wchar_t* arguments, bool wait) {
+  launched = std::wstring(program) + L"|" + arguments + (wait ? L"|wait" : L"");
+  return true;
+}
+
+class PreUninstall : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_ = run;
+    run.installDir = installDir;
+    run.workPath = workPath;
+    run.switchS = run.switchX = 0;
+    preUninstallLauncher = RecordLaunch;
+  }
+  void TearDown() override {
+    ReleasePayloadBlocks(&uninstallData);
+    preUninstallLauncher = LaunchProgram;
+    run = saved_;
+  }
+  std::wstring Run(const std::wstring& command, uint32_t flags = 0) {
+    ReleasePayloadBlocks(&uninstallData);
+    const pack::Bytes body = pack::EncodeHeader({flags, std::u16string(command.begin(), command.end()), u""});
+    MemAlloc(body.size(), &uninstallData.header);
+    memcpy(uninstallData.header, body.data(), body.size());
+    uninstallData.headerLength = (uint32_t)body.size();
+    launched.clear();
+    RunPreUninstallCommand();
+    return launched;
+  }
+  wchar_t installDir[RX_MAX_PATH] = L"C:\\App\\", workPath[RX_MAX_PATH] = L"";
+  RunState saved_;
+};
+
+TEST_F(PreUninstall, TheProgramIsLaunchedWholeOrNotAtAllAndItsArgumentsAreNeverCut) {
+  const std::wstring arguments(2000, L'x'), fits(252, L'a');  // 7 + 252 fill the path
+  const std::wstring cases[][2] = {
+      {L"\"#InstallDir#\\a b.exe\" \"#InstallDir#\\x\"", L"C:\\App\\a b.exe|\"C:\\App\\x\""},
+      {L"\"tool.exe -u", L"C:\\App\\tool.exe -u|"},  // an unclosed quote goes
+      {L"\"\" -u", L""},  // the install folder itself: the shell would open it
+      {fits, L"C:\\App\\" + fits + L"|"},
+      {fits + L"a", L""},
+      {L"\"#InstallDir#\\t.exe\" " + arguments, L"C:\\App\\t.exe|" + arguments},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Run(c[0]), c[1]) << harness::Narrow(c[0]);
+  EXPECT_EQ(Run(L"tool.exe", HEADER_WAIT_FOR_COMMAND), L"C:\\App\\tool.exe||wait");
+  wcscpy(installDir, (L"C:\\" + std::wstring(246, L'f') + L"\\").c_str());
+  std::wstring cut = L"\"#InstallDir#\\t.exe\" ";
+  for (int i = 0; i < 300; ++i) cut += L"#InstallDir#";
+  EXPECT_EQ(Run(cut), L"") << "an expansion cut at the working buffer's end";
 }
 
 }  // namespace
