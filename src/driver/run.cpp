@@ -77,10 +77,9 @@ void FinishDeletion() {
   // The uninstaller that started this copy holds its file until it has
   // exited; the copy outwaits it.
   for (int attempt = 0; attempt < DELETION_ATTEMPTS; ++attempt) {
-    if (RemoveFile(run.workPath) == Ok) break;
-    // Already gone, or never there: there is nothing to outwait.
-    const DWORD error = GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) break;
+    // Gone, already gone or never there: nothing to outwait.
+    const FileStatus status = RemoveFile(run.workPath);
+    if (status == Ok || status == NotFound) break;
     Sleep(DELETION_RETRY_MS);
   }
   wchar_t* lastBackslash = FindLastBackslash(run.workPath);
