@@ -1,11 +1,9 @@
-#include "harness/dialogs.h"
+#include "harness/harness.h"
 
 #include <commctrl.h>
 
 #include <algorithm>
 #include <map>
-
-#include "harness/harness.h"
 
 namespace harness {
 
@@ -52,7 +50,6 @@ bool Ask(HWND window, UINT message, DWORD_PTR* answer) {
   return window && SendMessageTimeoutW(window, message, 0, 0, SMTO_ABORTIFHUNG, 1000, answer);
 }
 
-// Visible, enabled, and its thread back in a message loop (see dialogs.h).
 bool Ready(HWND window) {
   DWORD_PTR answer;
   return IsWindowVisible(window) && IsWindowEnabled(window) && Ask(window, WM_NULL, &answer);
@@ -65,19 +62,17 @@ Dialog WaitForReady(const Process& process, DWORD timeoutMs, const std::vector<H
   HWND other = NULL;                 // a ready one showing another text
   std::map<HWND, DWORD> emptySince;  // ready ones with no text yet
   for (;;) {
-    // Looked at once more after the end: a box may have come just before.
-    const bool ended = process.Ended();
+    const bool ended = process.Ended();  // one more look after the end
     for (HWND window : VisibleWindows(process.id(), true)) {
       const Dialog dialog(window);
-      // The progress bar is looked for again once the dialog is ready:
-      // before, its controls may not all be there.
-      if (std::count(except.begin(), except.end(), window) || (skipProgress && dialog.IsProgressDialog()) ||
-          !Ready(window) || (skipProgress && dialog.IsProgressDialog())) {
+      // The progress bar is looked for once the dialog is ready: before,
+      // its controls may not all be there.
+      if (std::count(except.begin(), except.end(), window) || !Ready(window) ||
+          (skipProgress && dialog.IsProgressDialog())) {
         continue;
       }
       const std::wstring shown = dialog.Text();
       if (text ? shown == *text : !shown.empty()) return dialog;
-      // A box without text is taken once it has stayed so for a while.
       if (!text && emptySince.insert({window, GetTickCount()}).first->second + kSettleMs <= GetTickCount()) {
         return dialog;
       }
@@ -111,9 +106,10 @@ std::wstring Dialog::ItemText(int id) const { return TextOf(GetDlgItem(window_, 
 std::vector<Button> Dialog::Buttons() const {
   std::vector<Button> buttons;
   for (HWND child = GetWindow(window_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-    if (_wcsicmp(ClassOf(child).c_str(), L"Button") != 0) continue;
     const LONG type = GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK;
-    if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) buttons.push_back({GetDlgCtrlID(child), TextOf(child)});
+    if (_wcsicmp(ClassOf(child).c_str(), L"Button") == 0 && (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON)) {
+      buttons.push_back({GetDlgCtrlID(child), TextOf(child)});
+    }
   }
   return buttons;
 }
@@ -151,28 +147,21 @@ Dialog WaitForDialog(const Process& process, DWORD timeoutMs, const std::vector<
   return WaitForReady(process, timeoutMs, except, text, false);
 }
 
-Dialog DialogSequence::Next(DWORD timeoutMs) {
-  const Dialog dialog = WaitForReady(process_, timeoutMs, seen_, nullptr, true);
+Dialog DialogSequence::Take(const std::wstring* text, DWORD timeoutMs) {
+  const Dialog dialog = WaitForReady(process_, timeoutMs, seen_, text, true);
   if (dialog) seen_.push_back(dialog.window());
   return dialog;
 }
 
-Dialog DialogSequence::Next(const std::wstring& text, DWORD timeoutMs) {
-  const Dialog dialog = WaitForReady(process_, timeoutMs, seen_, &text, true);
-  if (dialog) seen_.push_back(dialog.window());
-  return dialog;
-}
-
-::testing::AssertionResult ExpectNoWindow(const Process& process, DWORD timeoutMs, WindowKind kind) {
+::testing::AssertionResult ExpectNoWindow(const Process& process, DWORD timeoutMs) {
   if (!process.started()) return ::testing::AssertionFailure() << "the process did not start";
   const DWORD start = GetTickCount();
   for (;;) {
     const bool ended = process.Ended();
-    for (HWND window : VisibleWindows(process.id(), kind == kMessageBox)) {
-      if (kind == kMessageBox && !GetDlgItem(window, kMessageBoxTextId)) continue;
-      return ::testing::AssertionFailure()
-             << "a window of class \"" << Narrow(ClassOf(window)) << "\" appeared after " << process.ElapsedMs()
-             << " ms, caption \"" << Narrow(TextOf(window)) << "\", text \"" << Narrow(Dialog(window).Text()) << "\"";
+    for (HWND window : VisibleWindows(process.id(), false)) {
+      return ::testing::AssertionFailure() << "a window of class \"" << Narrow(ClassOf(window)) << "\" after "
+                                           << process.ElapsedMs() << " ms, caption \"" << Narrow(TextOf(window))
+                                           << "\", text \"" << Narrow(Dialog(window).Text()) << "\"";
     }
     if (ended) return ::testing::AssertionSuccess();
     if (GetTickCount() - start >= timeoutMs) {
@@ -188,47 +177,31 @@ void SaveScreenshotForDocs(const Dialog& dialog, const std::wstring& name) {
   if (length == 0 || length >= MAX_PATH || !dialog) return;
   CreateDirectoryW(folder, NULL);
   Sleep(300);  // painting follows the window's appearance
-  // Read back from the screen, so the dialog must be uncovered and painted;
-  // under Wine's X11 driver that is the root window of the virtual display.
+  // Read back from the screen (under Wine's X11 driver, the display's root
+  // window), so the dialog must be uncovered and painted.
   RECT whole = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}, rect;
   GetWindowRect(dialog.window(), &rect);
   InflateRect(&rect, 8, 8);
   if (!IntersectRect(&rect, &rect, &whole)) return;
   const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-  BITMAPINFOHEADER header = {};
-  header.biSize = sizeof(header);
-  header.biWidth = width;
-  header.biHeight = height;  // bottom-up, as BMP files store it
-  header.biPlanes = 1;
-  header.biBitCount = 24;
-  header.biCompression = BI_RGB;
-  header.biSizeImage = ((width * 3 + 3) & ~3u) * height;
-
-  HDC screen = GetDC(NULL);
-  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFOHEADER header = {sizeof(header), width, height, 1, 24, BI_RGB, ((width * 3 + 3) & ~3u) * height};
+  BITMAPFILEHEADER file = {0x4D42 /* "BM" */, 0, 0, 0, sizeof(file) + sizeof(header)};
+  file.bfSize = file.bfOffBits + header.biSizeImage;
+  HDC screen = GetDC(NULL), memory = CreateCompatibleDC(screen);
   void* bits = NULL;
   HBITMAP bitmap = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, NULL, 0);
-  bool ok = false;
-  if (bitmap && memory) {
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    ok = BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY | CAPTUREBLT) != 0;
-    GdiFlush();
-    SelectObject(memory, old);
-  }
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  bool ok = bitmap && BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY | CAPTUREBLT);
+  GdiFlush();
+  SelectObject(memory, old);
   if (ok) {
-    BITMAPFILEHEADER file = {};
-    file.bfType = 0x4D42;  // "BM"
-    file.bfOffBits = sizeof(file) + sizeof(header);
-    file.bfSize = file.bfOffBits + header.biSizeImage;
-    const uint8_t* parts[] = {reinterpret_cast<const uint8_t*>(&file), reinterpret_cast<const uint8_t*>(&header),
-                              static_cast<const uint8_t*>(bits)};
-    const size_t sizes[] = {sizeof(file), sizeof(header), header.biSizeImage};
-    Bytes data;
-    for (int i = 0; i < 3; ++i) data.insert(data.end(), parts[i], parts[i] + sizes[i]);
+    Bytes data(reinterpret_cast<uint8_t*>(&file), reinterpret_cast<uint8_t*>(&file) + sizeof(file));
+    data.insert(data.end(), reinterpret_cast<uint8_t*>(&header), reinterpret_cast<uint8_t*>(&header) + sizeof(header));
+    data.insert(data.end(), static_cast<uint8_t*>(bits), static_cast<uint8_t*>(bits) + header.biSizeImage);
     ok = WriteWholeFile(std::wstring(folder) + L"\\" + name + L".bmp", data);
   }
   if (bitmap) DeleteObject(bitmap);
-  if (memory) DeleteDC(memory);
+  DeleteDC(memory);
   ReleaseDC(NULL, screen);
   EXPECT_TRUE(ok) << "screenshot " << Narrow(name);
 }

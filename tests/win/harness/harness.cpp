@@ -8,7 +8,6 @@ namespace {
 
 // Every sandbox lives below this folder; RemoveTree refuses anything else.
 const wchar_t kSandboxRoot[] = L"C:\\retrax-tests";
-// Every test's registry keys live below this key of each root and view.
 const wchar_t kRegistryRoot[] = L"Software\\RetraxTests";
 
 bool IsBelowSandboxRoot(const std::wstring& path) {
@@ -24,8 +23,8 @@ bool MakeFolders(const std::wstring& path) {
          (CreateDirectoryW(path.c_str(), NULL) || GetLastError() == ERROR_ALREADY_EXISTS);
 }
 
-// Deletes a file or a folder tree, read-only files included; links are
-// removed, never followed.
+// A file or a folder tree, read-only files included; links are removed,
+// never followed.
 void RemoveBelow(const std::wstring& path, DWORD attributes) {
   SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
@@ -45,31 +44,12 @@ void RemoveBelow(const std::wstring& path, DWORD attributes) {
   RemoveDirectoryW(path.c_str());
 }
 
-// RemoveBelow for what lies below kSandboxRoot, and for nothing else.
 void RemoveTree(const std::wstring& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
   if (IsBelowSandboxRoot(path) && attributes != INVALID_FILE_ATTRIBUTES) RemoveBelow(path, attributes);
 }
 
-// Deletes parent\name with everything below it, in one view.
-void DeleteKeyTree(HKEY parent, const std::wstring& name, REGSAM view) {
-  HKEY key;
-  if (RegOpenKeyExW(parent, name.c_str(), 0, KEY_ALL_ACCESS | view, &key) != ERROR_SUCCESS) return;
-  wchar_t child[256];
-  for (DWORD length = 256; RegEnumKeyExW(key, 0, child, &length, NULL, NULL, NULL, NULL) == ERROR_SUCCESS;
-       length = 256) {
-    DeleteKeyTree(key, std::wstring(child, length), view);
-    HKEY check;  // a child that would not go ends the walk instead of looping on it
-    if (RegOpenKeyExW(key, child, 0, KEY_READ | view, &check) == ERROR_SUCCESS) {
-      RegCloseKey(check);
-      break;
-    }
-  }
-  RegCloseKey(key);
-  RegDeleteKeyExW(parent, name.c_str(), view, 0);
-}
-
-// Opens (or with create, makes) the key; the caller closes it.
+// The caller closes the key.
 HKEY OpenKey(HKEY root, RegistryView view, const std::wstring& path, bool create) {
   HKEY key = NULL;
   const LONG result = create ? RegCreateKeyExW(root, path.c_str(), 0, NULL, 0, KEY_WRITE | view, NULL, &key, NULL)
@@ -101,11 +81,6 @@ std::string Narrow(const std::wstring& text) {
   return out;
 }
 
-bool RunningUnderWine() {
-  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-  return ntdll && GetProcAddress(ntdll, "wine_get_version");
-}
-
 bool ReadWholeFile(const std::wstring& path, Bytes* out) {
   HANDLE file =
       CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
@@ -131,18 +106,13 @@ bool WriteWholeFile(const std::wstring& path, const Bytes& data) {
 
 std::vector<std::string> ReadLines(const std::wstring& path) {
   Bytes data;
-  std::vector<std::string> lines;
-  if (!ReadWholeFile(path, &data)) return lines;
-  std::string line;
+  std::vector<std::string> lines(1);
+  if (!ReadWholeFile(path, &data)) return {};
   for (uint8_t c : data) {
-    if (c == '\n') {
-      lines.push_back(line);
-      line.clear();
-    } else if (c != '\r') {
-      line += static_cast<char>(c);
-    }
+    if (c == '\n') lines.emplace_back();
+    if (c != '\n' && c != '\r') lines.back() += static_cast<char>(c);
   }
-  if (!line.empty()) lines.push_back(line);
+  if (lines.back().empty()) lines.pop_back();
   return lines;
 }
 
@@ -151,16 +121,13 @@ Sandbox::Sandbox() {
   if (const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info()) {
     name = std::string(test->test_suite_name()) + "." + test->name();
   }
-  // Test names may hold '/' (parameterised tests) and other characters not
-  // allowed in a file name.
-  for (char c : name) {
+  for (char c : name) {  // parameterised names hold '/'
     const bool plain = isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '.';
     name_ += plain ? static_cast<wchar_t>(c) : L'_';
   }
   name_ += L"-" + std::to_wstring(GetCurrentProcessId());
   root_ = std::wstring(kSandboxRoot) + L"\\" + name_;
-  // What an earlier run with the same process id left goes first.
-  RemoveTree(root_);
+  RemoveTree(root_);  // what an earlier run with the same process id left
   RemoveRegistryKeys();
   ok_ = MakeFolders(root_);
 }
@@ -173,10 +140,9 @@ Sandbox::~Sandbox() {
 bool Sandbox::MakeFolder(const std::wstring& relative) const { return ok_ && MakeFolders(Path(relative)); }
 
 bool Sandbox::WriteFile(const std::wstring& relative, const Bytes& data) const {
-  if (!ok_) return false;
   const std::wstring path = Path(relative);
   const size_t cut = path.find_last_of(L'\\');
-  return (cut <= root_.size() || MakeFolders(path.substr(0, cut))) && WriteWholeFile(path, data);
+  return ok_ && (cut <= root_.size() || MakeFolders(path.substr(0, cut))) && WriteWholeFile(path, data);
 }
 
 bool Sandbox::InstallFile(const std::wstring& relative, DWORD attributes, const std::string& content) const {
@@ -187,10 +153,9 @@ bool Sandbox::InstallFile(const std::wstring& relative, DWORD attributes, const 
 std::wstring Sandbox::WriteUninstaller(const std::wstring& relative, const Bytes& payload) const {
   Bytes program;
   std::string error;
-  return !RetraxProgram().empty() && pack::AttachPayload(RetraxProgram(), payload, &program, &error) &&
-                 WriteFile(relative, program)
-             ? Path(relative)
-             : std::wstring();
+  const bool ok = !RetraxProgram().empty() && pack::AttachPayload(RetraxProgram(), payload, &program, &error) &&
+                  WriteFile(relative, program);
+  return ok ? Path(relative) : std::wstring();
 }
 
 void Sandbox::PrepareProcess(Process* process) const {
@@ -212,10 +177,10 @@ bool Sandbox::MakeRegistryKey(HKEY root, RegistryView view, const std::wstring& 
 bool Sandbox::SetRegistryValue(HKEY root, RegistryView view, const std::wstring& relative, const std::wstring& name,
                                const std::wstring& value) const {
   HKEY key = OpenKey(root, view, RegistryKey(relative), true);
-  if (!key) return false;
-  const LONG result = RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-  RegCloseKey(key);
+  const LONG result = key ? RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                           static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)))
+                          : ERROR_INVALID_HANDLE;
+  if (key) RegCloseKey(key);
   return result == ERROR_SUCCESS;
 }
 
@@ -227,10 +192,9 @@ bool Sandbox::RegistryKeyExists(HKEY root, RegistryView view, const std::wstring
 bool Sandbox::RegistryValueExists(HKEY root, RegistryView view, const std::wstring& relative,
                                   const std::wstring& name) const {
   HKEY key = OpenKey(root, view, RegistryKey(relative), false);
-  if (!key) return false;
-  const LONG result = RegQueryValueExW(key, name.c_str(), NULL, NULL, NULL, NULL);
-  RegCloseKey(key);
-  return result == ERROR_SUCCESS;
+  const bool found = key && RegQueryValueExW(key, name.c_str(), NULL, NULL, NULL, NULL) == ERROR_SUCCESS;
+  if (key) RegCloseKey(key);
+  return found;
 }
 
 void Sandbox::RemoveRegistryKeys() const {
@@ -238,10 +202,9 @@ void Sandbox::RemoveRegistryKeys() const {
     for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
       HKEY parent;
       if (RegOpenKeyExW(root, kRegistryRoot, 0, KEY_ALL_ACCESS | view, &parent) != ERROR_SUCCESS) continue;
-      DeleteKeyTree(parent, name_, view);
+      RegDeleteTreeW(parent, name_.c_str());  // below a handle of one view, in that view
       RegCloseKey(parent);
-      // The shared parent goes with the last test that used it.
-      RegDeleteKeyExW(root, kRegistryRoot, view, 0);
+      RegDeleteKeyExW(root, kRegistryRoot, view, 0);  // goes with the last test that used it
     }
   }
 }
@@ -267,6 +230,66 @@ RunResult RunProgram(const std::wstring& program, const std::wstring& arguments,
   if (options.sandbox) options.sandbox->PrepareProcess(&process);
   if (!process.Start(program, arguments, options.folder)) return RunResult();
   return options.dismissDialogs ? FinishAnswering(&process, options.timeoutMs) : process.Finish(options.timeoutMs);
+}
+
+const std::vector<std::u16string>& StandardMessages() {
+  static const std::vector<std::u16string> messages = {
+      u"Sample App Uninstall",
+      u"Do you want to remove Sample App and all of its components from this computer?",
+      u"Sample App has been removed from your computer.",
+      u"&Yes",
+      u"Yes to &All",
+      u"&No",
+      u"N&o to All",
+      u"There is not enough memory to read the uninstall data of %s.",
+      u"The uninstall data of %s cannot be read. The file may be damaged.",
+      u"The file %s is read-only.\n\nDo you want to remove it anyway?",
+      u"No program uses the shared file %s any more.\n\nDo you want to remove it? If you are not sure, "
+      u"choose No: keeping it does no harm.",
+      u"Removing files...",
+      u"Removing shortcuts...",
+      u"Removing folders...",
+      u"Removing registry entries...",
+      u"Sample App is still running. Close it, then choose Retry.",
+  };
+  return messages;
+}
+
+std::wstring Message(int index, const std::wstring& path) {
+  std::wstring text = Wide(StandardMessages()[index]);
+  const size_t at = text.find(L"%s");
+  return at == std::wstring::npos ? text : text.replace(at, 2, path);
+}
+
+pack::Payload StandardPayload() {
+  pack::Payload payload;
+  payload.messages = StandardMessages();
+  return payload;
+}
+
+bool AddTestExtension(pack::Payload* payload) {
+  payload->hasExtension = LoadEmbeddedFile(L"RETRAX_TEST_EXTENSION_DLL", &payload->extensionContent);
+  return payload->hasExtension;
+}
+
+RunHold::RunHold(int ordinal) {
+  static LONG count = 0;
+  const std::wstring name = L"RetraxTestHold-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                            std::to_wstring(InterlockedIncrement(&count));
+  setting_ = std::to_wstring(ordinal) + L"," + name;
+  held_ = CreateEventW(NULL, TRUE, FALSE, (name + L".held").c_str());
+  release_ = CreateEventW(NULL, TRUE, FALSE, name.c_str());
+}
+
+RunHold::~RunHold() {
+  Release();
+  if (held_) CloseHandle(held_);
+  if (release_) CloseHandle(release_);
+}
+
+bool RunHold::WaitHeld(const Process& process, DWORD timeoutMs) const {
+  const HANDLE either[2] = {held_, process.handle()};
+  return held_ && process.started() && WaitForMultipleObjects(2, either, FALSE, timeoutMs) == WAIT_OBJECT_0;
 }
 
 }  // namespace harness

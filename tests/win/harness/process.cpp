@@ -1,51 +1,26 @@
-#include "harness/process.h"
-
-#include <stdio.h>
-
 #include "harness/harness.h"
 
 namespace harness {
 
-namespace {
-
-std::wstring Upper(std::wstring text) {
-  for (wchar_t& c : text) c = (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c;
-  return text;
+ScopedEnvironment::~ScopedEnvironment() {
+  for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+    SetEnvironmentVariableW(it->name.c_str(), it->had ? it->value.c_str() : nullptr);
+  }
 }
 
-// This process's environment with the changes, sorted by name without
-// case, as CreateProcessW expects it.
-std::vector<wchar_t> EnvironmentBlock(const std::map<std::wstring, std::wstring>& changes) {
-  std::map<std::wstring, std::wstring> variables;
-  if (wchar_t* strings = GetEnvironmentStringsW()) {
-    for (const wchar_t* entry = strings; *entry; entry += wcslen(entry) + 1) {
-      const wchar_t* equals = wcschr(entry + 1, L'=');  // "=C:=C:\..." entries start with '='
-      if (equals) variables[Upper(std::wstring(entry, equals))] = entry;
-    }
-    FreeEnvironmentStringsW(strings);
-  }
-  for (const auto& change : changes) {
-    if (change.second.empty()) {
-      variables.erase(Upper(change.first));
-    } else {
-      variables[Upper(change.first)] = change.first + L"=" + change.second;
-    }
-  }
-  std::vector<wchar_t> block;
-  for (const auto& variable : variables) {
-    block.insert(block.end(), variable.second.begin(), variable.second.end());
-    block.push_back(L'\0');
-  }
-  block.push_back(L'\0');
-  return block;
+void ScopedEnvironment::Set(const std::wstring& name, const std::wstring& value) {
+  wchar_t old[2048];
+  const DWORD length = GetEnvironmentVariableW(name.c_str(), old, 2048);
+  const bool had = length > 0 && length < 2048;
+  saved_.push_back({name, had ? std::wstring(old, length) : L"", had});
+  SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
 }
-
-}  // namespace
 
 Process::~Process() {
-  if (!process_) return;
-  Kill();
-  CloseHandle(process_);
+  if (process_) {
+    Kill();
+    CloseHandle(process_);
+  }
   if (job_) CloseHandle(job_);  // kills whatever the job still holds
 }
 
@@ -60,24 +35,19 @@ bool Process::StartWithCommandLine(const std::wstring& program, const std::wstri
 bool Process::Launch(const std::wstring& program, std::wstring commandLine, const std::wstring& folder) {
   if (process_) return false;  // one run per Process
   const std::wstring startFolder = folder.empty() ? program.substr(0, program.find_last_of(L'\\')) : folder;
-  std::vector<wchar_t> environment = EnvironmentBlock(environment_);
-  commandLine.push_back(L'\0');
-  job_ = CreateJobObjectW(NULL, NULL);
-  if (job_) {
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &limits, sizeof(limits));
-  }
+  ScopedEnvironment environment;  // inherited by the child
+  for (const auto& change : environment_) environment.Set(change.first, change.second);
+  if (!job_) job_ = CreateJobObjectW(NULL, NULL);
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  if (job_) SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &limits, sizeof(limits));
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info = {};
   startTick_ = GetTickCount();
   // Suspended until it is in the job, so that nothing it starts escapes.
-  if (!CreateProcessW(program.c_str(), &commandLine[0], NULL, NULL, FALSE,
-                      CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT, environment.data(), startFolder.c_str(), &startup,
-                      &info)) {
-    if (job_) CloseHandle(job_);
-    job_ = NULL;
+  if (!CreateProcessW(program.c_str(), &commandLine[0], NULL, NULL, FALSE, CREATE_SUSPENDED, NULL,
+                      startFolder.c_str(), &startup, &info)) {
     return false;
   }
   if (job_ && !AssignProcessToJobObject(job_, info.hProcess)) {
@@ -111,8 +81,7 @@ void Process::Kill() {
   if (job_) TerminateJobObject(job_, 0xDEADu);
   if (!Ended()) TerminateProcess(process_, 0xDEADu);
   WaitForSingleObject(process_, 5000);
-  // Until the last one has gone, its files may still be held open.
-  if (job_) WaitForDescendants(5000);
+  if (job_) WaitForDescendants(5000);  // until the last has gone, files may be held open
 }
 
 bool Process::WaitForDescendants(DWORD timeoutMs) {
@@ -131,11 +100,10 @@ bool Process::WaitForDescendants(DWORD timeoutMs) {
 
 ::testing::AssertionResult ExitedWith(const RunResult& result, DWORD expected) {
   if (result.started && !result.timedOut && result.exitCode == expected) return ::testing::AssertionSuccess();
-  char text[128];
-  snprintf(text, sizeof(text), "expected exit code 0x%08lX, got {started %d, timedOut %d, exitCode 0x%08lX",
-           static_cast<unsigned long>(expected), result.started ? 1 : 0, result.timedOut ? 1 : 0,
-           static_cast<unsigned long>(result.exitCode));
-  ::testing::AssertionResult failure = ::testing::AssertionFailure() << text;
+  ::testing::AssertionResult failure = ::testing::AssertionFailure()
+                                       << std::hex << "expected exit code 0x" << expected << ", got {started "
+                                       << result.started << ", timedOut " << result.timedOut << ", exitCode 0x"
+                                       << result.exitCode;
   for (const ShownDialog& dialog : result.dialogs) {
     failure << ", dialog \"" << Narrow(dialog.caption) << "\": \"" << Narrow(dialog.text) << "\"";
   }

@@ -1,9 +1,6 @@
 // A program under test, started without waiting: the test drives its
-// windows while it runs, then waits for its exit code with a time limit.
-//
-// Every Process runs in a job object of its own, so that whatever it starts
-// (the self-removal copy, a launched program) ends with it: a test that
-// fails half-way never leaves a process behind.
+// windows while it runs. Each runs in a job object of its own, so that what
+// it starts (the self-removal copy, a launched program) ends with it.
 #pragma once
 #include <windows.h>
 
@@ -17,17 +14,33 @@ namespace harness {
 
 enum : DWORD { kDefaultRunTimeoutMs = 30000 };
 
-// A dialog the program showed while RunProgram or FinishAnswering waited.
+// A dialog answered while RunProgram or FinishAnswering waited.
 struct ShownDialog {
-  std::wstring caption;
-  std::wstring text;
+  std::wstring caption, text;
 };
 
 struct RunResult {
-  bool started = false;              // CreateProcessW succeeded
-  bool timedOut = false;             // killed at the time limit
-  DWORD exitCode = 0;                // as GetExitCodeProcess reports it: -1 is 0xFFFFFFFF
-  std::vector<ShownDialog> dialogs;  // those answered on the way
+  bool started = false, timedOut = false;  // timedOut: killed at the limit
+  DWORD exitCode = 0;                      // -1 reads 0xFFFFFFFF
+  std::vector<ShownDialog> dialogs;
+};
+
+// Variables of this process, set until it goes (for what the code under
+// test starts in-process, and for Process::Start); "" removes one.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment() = default;
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+  ~ScopedEnvironment();
+  void Set(const std::wstring& name, const std::wstring& value);
+
+ private:
+  struct Saved {
+    std::wstring name, value;
+    bool had;
+  };
+  std::vector<Saved> saved_;
 };
 
 class Process {
@@ -37,15 +50,12 @@ class Process {
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;
 
-  // Changes the child's environment at Start; an empty value removes the
-  // variable.
+  // For the child, at Start; "" removes the variable.
   void SetEnvironment(const std::wstring& name, const std::wstring& value) { environment_[name] = value; }
-
-  // Starts program with the command line "program" arguments, in folder or
-  // else the program's own folder.
+  // Command line "program" arguments, in folder or else the program's own.
   bool Start(const std::wstring& program, const std::wstring& arguments = L"", const std::wstring& folder = L"");
-  // Starts program with exactly this command line, as a shell or an
-  // installer that forgot the quotes would.
+  // Exactly this command line, as a shell or an installer that forgot the
+  // quotes would give it.
   bool StartWithCommandLine(const std::wstring& program, const std::wstring& commandLine);
 
   bool started() const { return process_ != NULL; }
@@ -53,16 +63,12 @@ class Process {
   HANDLE handle() const { return process_; }
   DWORD ElapsedMs() const { return GetTickCount() - startTick_; }
   bool Ended() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_OBJECT_0; }
-
-  // Waits up to timeoutMs without killing; true when the program ended,
-  // with its code in exitCode().
+  // Waits without killing; true when it ended, its code in exitCode().
   bool Wait(DWORD timeoutMs);
   DWORD exitCode() const { return exitCode_; }
-  // Waits up to timeoutMs, killing the program (and what it started) at
-  // the limit; the result is the one ExitedWith checks.
+  // Waits, killing it and what it started at the limit.
   RunResult Finish(DWORD timeoutMs = kDefaultRunTimeoutMs);
-  // True when nothing the program started (the self-removal copy) still
-  // runs, waiting up to timeoutMs for them to end.
+  // True once nothing it started (the self-removal copy) still runs.
   bool WaitForDescendants(DWORD timeoutMs);
 
  private:
@@ -70,15 +76,11 @@ class Process {
   void Kill();
 
   std::map<std::wstring, std::wstring> environment_;
-  HANDLE process_ = NULL;
-  HANDLE job_ = NULL;
-  DWORD id_ = 0;
-  DWORD startTick_ = 0;
-  DWORD exitCode_ = STILL_ACTIVE;
+  HANDLE process_ = NULL, job_ = NULL;
+  DWORD id_ = 0, startTick_ = 0, exitCode_ = STILL_ACTIVE;
 };
 
-// EXPECT_TRUE(ExitedWith(run, 0)): the program started, ended within its
-// time limit and returned that code; the failure message shows the run.
+// EXPECT_TRUE(ExitedWith(run, 0)): started, ended in time, with that code.
 ::testing::AssertionResult ExitedWith(const RunResult& result, DWORD expected);
 
 }  // namespace harness

@@ -1,10 +1,9 @@
 // Whole uninstalls on the ANSI-only family (Windows 9x): retrax_ansi.exe,
-// the program with its ANSI table forced at the entry point, run under a
-// name of its own for which Wine reports Windows 98. Every text-bearing call
-// then goes through the adapters, and the fonts, the registry and the
-// self-removal take their 9x branches. The prefix's one WININIT.INI is put
-// back after each test; the tests that touch it never run at the same time
-// (RESOURCE_LOCK on the suites named AnsiFamily*, tests/win/CMakeLists.txt).
+// the program with its ANSI table forced, run under a name of its own for
+// which Wine reports Windows 98: every text-bearing call goes through the
+// adapters, and the fonts, the registry and the self-removal take their 9x
+// branches. The prefix's one WININIT.INI is put back after each test, and
+// these tests never overlap (RESOURCE_LOCK on AnsiFamily*, CMakeLists.txt).
 #include "../unit/removal_files_sfnt.h"
 #include "harness/harness.h"
 
@@ -22,7 +21,6 @@ class AnsiFamilyUninstall : public harness::ScenarioTest {
  protected:
   void SetUp() override {
     harness::ScenarioTest::SetUp();
-    ASSERT_TRUE(harness::RunningUnderWine()) << "the Windows 98 version is Wine's per-program setting";
     hadWininit_ = harness::ReadWholeFile(kWininit, &savedWininit_);
     ASSERT_TRUE(harness::LoadEmbeddedFile(L"RETRAX_ANSI_EXE", &program_));
     appDefaults_ = L"Software\\Wine\\AppDefaults\\" + sandbox.name() + L".exe";  // one name per test
@@ -30,21 +28,19 @@ class AnsiFamilyUninstall : public harness::ScenarioTest {
   }
   void TearDown() override {
     RegDeleteTreeW(HKEY_CURRENT_USER, appDefaults_.c_str());
-    RegDeleteKeyW(HKEY_CURRENT_USER, appDefaults_.c_str());
     if (hadWininit_) harness::WriteWholeFile(kWininit, savedWininit_);
     if (!hadWininit_) DeleteFileW(kWininit);
     for (const auto& value : machineValues_) RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, value.first, value.second.c_str());
   }
-
-  // The ANSI program with payload in folder; its full path, or "".
-  std::wstring WriteUninstaller(const std::wstring& folder, const pack::Payload& payload) {
+  // The ANSI program with payload in App; its full path, or "".
+  std::wstring WriteUninstaller(const pack::Payload& payload) {
     harness::Bytes file;
     std::string error;
-    const std::wstring relative = folder + L"\\" + sandbox.name() + L".exe";
+    const std::wstring relative = L"App\\" + sandbox.name() + L".exe";
     if (!pack::AttachPayload(program_, pack::EncodePayload(payload), &file, &error)) return std::wstring();
     return sandbox.WriteFile(relative, file) ? sandbox.Path(relative) : std::wstring();
   }
-  // A value under HKEY_LOCAL_MACHINE, in the 32-bit view, removed at the end.
+  // A value under HKEY_LOCAL_MACHINE, 32-bit view, removed at the end.
   void SetMachineValue(const wchar_t* key, const std::wstring& name, DWORD type, const void* data, DWORD size) {
     machineValues_.push_back({key, name});
     EXPECT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, key, name.c_str(), type, data, size), 0) << harness::Narrow(name);
@@ -60,27 +56,31 @@ class AnsiFamilyUninstall : public harness::ScenarioTest {
   std::vector<std::pair<const wchar_t*, std::wstring>> machineValues_;
 };
 
-// The sample application with a shared library (this is its last user) and
-// a font, uninstalled by a person who confirms and answers Yes to each
-// question.
+// A read-only file, a shared library (this is its last user), a font and
+// keys, uninstalled by a person who confirms and answers Yes to each question.
 TEST_F(AnsiFamilyUninstall, EverythingListedGoesAndTheCopyIsLeftToWininit) {
-  harness::SampleApp app(sandbox);
-  ASSERT_TRUE(app.ok());
-  const std::wstring library = app.folder() + L"\\common.dll", font = app.folder() + L"\\face.ttf";
-  ASSERT_TRUE(sandbox.InstallFile(L"Sample App\\common.dll", 0, "MZ"));
+  const std::wstring app = sandbox.Path(L"App"), library = app + L"\\common.dll", font = app + L"\\face.ttf";
+  ASSERT_TRUE(sandbox.InstallFile(L"App\\readme.txt", FILE_ATTRIBUTE_READONLY) && sandbox.InstallFile(L"App\\common.dll"));
   const DWORD users = 1;
   SetMachineValue(kSharedLibrariesKey, library, REG_DWORD, &users, 4);
   // Registered under the 9x family's key; the same name under the NT
-  // family's key is another system's registration and stays.
+  // family's is another system's registration and stays.
   const std::string family = "Rx Ansi Family " + std::to_string(GetCurrentProcessId());
   const std::wstring fontValue = std::wstring(family.begin(), family.end()) + L" Regular (TrueType)";
-  ASSERT_TRUE(sandbox.WriteFile(L"Sample App\\face.ttf", sfnt::Build(sfnt::FontNames(family))));
+  ASSERT_TRUE(sandbox.WriteFile(L"App\\face.ttf", sfnt::Build(sfnt::FontNames(family))));
   for (const wchar_t* key : {kFontsKey, kFontsKeyNT}) {
     SetMachineValue(key, fontValue, REG_SZ, font.c_str(), DWORD(2 * font.size() + 2));
   }
-  app.payload.files.push_back({U16(app.folder()), u"common.dll", FileShared});
-  app.payload.files.push_back({U16(app.folder()), u"face.ttf", FileFont});
-  const std::wstring program = WriteUninstaller(L"Sample App", app.payload);
+  ASSERT_TRUE(sandbox.MakeRegistryKey(HKEY_CURRENT_USER, harness::kDefaultView, L"App\\Recent") &&
+              sandbox.MakeRegistryKey(HKEY_LOCAL_MACHINE, harness::kView32, L"App") &&
+              sandbox.MakeRegistryKey(HKEY_LOCAL_MACHINE, harness::kView64, L"App"));
+  pack::Payload payload = harness::StandardPayload();
+  const std::wstring key = sandbox.RegistryKey(L"App");
+  payload.files = {{u".", u"readme.txt", 0}, {U16(app), u"common.dll", FileShared}, {U16(app), u"face.ttf", FileFont}};
+  payload.registry = {{harness::kPayloadHkcu, U16(key)},
+                      {harness::kPayloadHklm, U16(key)},
+                      {harness::kPayloadHklm, U16(L"Software64" + key.substr(8))}};
+  const std::wstring program = WriteUninstaller(payload);
   ASSERT_FALSE(program.empty());
   const std::string before = "[Rename]\r\nNUL=C:\\OLD\\A.EXE\r\n";
   ASSERT_TRUE(harness::WriteWholeFile(kWininit, harness::Bytes(before.begin(), before.end())));
@@ -89,11 +89,10 @@ TEST_F(AnsiFamilyUninstall, EverythingListedGoesAndTheCopyIsLeftToWininit) {
   sandbox.PrepareProcess(&process);
   ASSERT_TRUE(process.Start(program));
   harness::DialogSequence dialogs(process);
-  // Last listed, first removed: the font goes without a question, then the
-  // library and the sample application's read-only file are asked about.
+  // Last listed, first removed: the font goes without a question.
   const std::pair<std::wstring, int> answers[] = {{Message(MSG_CONFIRM), IDOK},
                                                   {Message(10, library), IDYES},
-                                                  {Message(9, app.folder() + L"\\readme.txt"), IDYES},
+                                                  {Message(9, app + L"\\readme.txt"), IDYES},
                                                   {Message(MSG_DONE), IDOK}};
   for (const auto& answer : answers) {
     const harness::Dialog box = dialogs.Next(answer.first);
@@ -106,10 +105,11 @@ TEST_F(AnsiFamilyUninstall, EverythingListedGoesAndTheCopyIsLeftToWininit) {
   EXPECT_TRUE(harness::ExitedWith(process.Finish(), 0));
   EXPECT_TRUE(process.WaitForDescendants(20000)) << "the copy ends within its 12 attempts";
 
-  // RegDeleteKey removed the keys; the 64-bit view is not the 9x family's,
-  // where "Software64" only loses its "64" and names the key already gone.
-  EXPECT_EQ(app.Remaining(), std::vector<std::wstring>{L"HKLM64 Sample App"});
-  EXPECT_FALSE(sandbox.Exists(L"Sample App")) << "the uninstaller and its emptied folder went too";
+  EXPECT_FALSE(sandbox.Exists(L"App")) << "every file, the uninstaller and its emptied folder";
+  EXPECT_FALSE(sandbox.RegistryKeyExists(HKEY_CURRENT_USER, harness::kDefaultView, L"App")) << "with its subkey";
+  EXPECT_FALSE(sandbox.RegistryKeyExists(HKEY_LOCAL_MACHINE, harness::kView32, L"App"));
+  // Not the 9x family's view: "Software64" only loses its "64".
+  EXPECT_TRUE(sandbox.RegistryKeyExists(HKEY_LOCAL_MACHINE, harness::kView64, L"App"));
   EXPECT_FALSE(MachineValueExists(kSharedLibrariesKey, library));
   EXPECT_FALSE(MachineValueExists(kFontsKey, fontValue));
   EXPECT_TRUE(MachineValueExists(kFontsKeyNT, fontValue));
@@ -122,38 +122,26 @@ TEST_F(AnsiFamilyUninstall, EverythingListedGoesAndTheCopyIsLeftToWininit) {
 }
 
 // Names the ANSI code page (1252 under Wine) cannot spell: L with stroke,
-// which the conversion would turn into a plain L, and two Hebrew letters,
-// which it would turn into "??", a wildcard. The uninstaller cannot name
-// them on this family: what they name stays, and so does every neighbour
-// that their converted forms would reach; the rest of the run goes on.
+// which the conversion would make a plain L, and two Hebrew letters, which
+// it would make "??", a wildcard. What they name stays, and so does every
+// neighbour their converted forms would reach; the run goes on.
 TEST_F(AnsiFamilyUninstall, NamesTheCodePageCannotSpellStayAndTakeNothingElse) {
   const std::wstring lookAlike = L"\u0141odz", unspellable = L"\u05D0\u05D1";
-  const std::vector<std::wstring> neighbours = {L"App\\Lodz.txt", L"App\\ab.txt", L"App\\Lodz\\keep.txt",
-                                                L"App\\cd\\keep.txt"};
-  for (const std::wstring& name : neighbours) ASSERT_TRUE(sandbox.InstallFile(name));
+  const std::vector<std::wstring> kept = {L"App\\Lodz.txt", L"App\\ab.txt", L"App\\Lodz\\keep.txt",
+                                          L"App\\cd\\keep.txt"};
+  for (const std::wstring& name : kept) ASSERT_TRUE(sandbox.InstallFile(name));
   ASSERT_TRUE(sandbox.InstallFile(L"App\\plain.txt"));
   ASSERT_TRUE(sandbox.MakeRegistryKey(HKEY_CURRENT_USER, harness::kDefaultView, L"Lodz"));
   ASSERT_TRUE(sandbox.SetRegistryValue(HKEY_CURRENT_USER, harness::kDefaultView, L"", L"Lodz", L"1"));
-  // Wine stores such names only when the host's locale can spell them; the
-  // neighbours are at stake either way.
-  std::vector<std::wstring> listed;
-  for (const std::wstring& name : {L"App\\" + lookAlike + L".txt", L"App\\" + unspellable + L".txt"}) {
-    if (sandbox.InstallFile(name)) listed.push_back(name);
-  }
-
   pack::Payload payload = harness::StandardPayload();
-  const std::u16string app = U16(sandbox.Path(L"App"));
-  payload.files = {{app, U16(lookAlike + L".txt"), 0}, {app, U16(unspellable + L".txt"), 0}, {app, u"plain.txt", 0}};
+  payload.files = {{u".", U16(lookAlike + L".txt"), 0}, {u".", U16(unspellable + L".txt"), 0}, {u".", u"plain.txt", 0}};
   payload.folderTrees = {U16(lookAlike + L"\\*.*"), U16(unspellable + L"\\*.*")};
   payload.registry = {{harness::kPayloadHkcu, U16(sandbox.RegistryKey(lookAlike))},
                       {harness::kPayloadHkcu, U16(sandbox.RegistryKey() + L"\\\\" + lookAlike)}};
-  const std::wstring program = WriteUninstaller(L"App", payload);
-  ASSERT_FALSE(program.empty());
-  EXPECT_TRUE(harness::ExitedWith(harness::RunProgram(program, L"/S"), 0));
+  EXPECT_TRUE(harness::ExitedWith(harness::RunProgram(WriteUninstaller(payload), L"/S"), 0));
 
   EXPECT_FALSE(sandbox.Exists(L"App\\plain.txt")) << "the run went on";
-  for (const std::wstring& name : neighbours) EXPECT_TRUE(sandbox.Exists(name)) << harness::Narrow(name);
-  for (const std::wstring& name : listed) EXPECT_TRUE(sandbox.Exists(name)) << harness::Narrow(name);
+  for (const std::wstring& name : kept) EXPECT_TRUE(sandbox.Exists(name)) << harness::Narrow(name);
   EXPECT_TRUE(sandbox.RegistryKeyExists(HKEY_CURRENT_USER, harness::kDefaultView, L"Lodz"));
   EXPECT_TRUE(sandbox.RegistryValueExists(HKEY_CURRENT_USER, harness::kDefaultView, L"", L"Lodz"));
 }

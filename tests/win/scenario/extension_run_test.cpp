@@ -11,14 +11,13 @@ TEST_F(ExtensionRun, AnImageIsCalledAroundTheRunAndLeavesNoFileBehind) {
   pack::Payload payload;
   payload.messages = {u"Title", u"Confirm", u"All gone"};
   ASSERT_TRUE(harness::AddTestExtension(&payload));
-  const std::wstring program = sandbox.WriteUninstaller(L"App\\uninstall.exe", payload);
   harness::Process process;
   sandbox.PrepareProcess(&process);
   ASSERT_TRUE(sandbox.WriteFile(L"temp\\tmp1.tmp", {'x'}));
   process.SetEnvironment(L"RXTEST_EXT_LOG", sandbox.Path(L"calls.log"));
   process.SetEnvironment(L"RXTEST_EXT_EXPAND", L"#InstallDir#\\data");
   process.SetEnvironment(L"RXTEST_EXT_MESSAGE", L"0,2");
-  ASSERT_TRUE(process.Start(program, L"/S"));
+  ASSERT_TRUE(process.Start(sandbox.WriteUninstaller(L"App\\uninstall.exe", payload), L"/S"));
   EXPECT_TRUE(harness::ExitedWith(process.Finish(), 0));
 
   const std::string app = harness::Narrow(sandbox.Path(L"App"));

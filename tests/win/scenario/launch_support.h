@@ -3,11 +3,5 @@
 #include "harness/harness.h"
 
 namespace launch_support {
-
-// Answers every box and dialog of the run with OK (Cancel where there is
-// no OK) until the program ends, then finishes it.
-inline harness::RunResult FinishAnswering(harness::Process* process, DWORD timeoutMs = 30000) {
-  return harness::FinishAnswering(process, timeoutMs);
-}
-
+using harness::FinishAnswering;
 }  // namespace launch_support

@@ -1,6 +1,6 @@
-// The tests' own ground rules: whatever runs here sees only the prefix's C:
-// drive. If one of these fails, the prefix or the wrapper that starts the
-// tests has lost its sandboxing, and a faulty removal could reach the host.
+// Whatever runs here sees only the prefix's C: drive. If this fails, the
+// prefix or the wrapper that starts the tests has lost its sandboxing, and
+// a faulty removal could reach the host.
 #include <shlobj.h>
 
 #include "harness/harness.h"
@@ -16,10 +16,8 @@ TEST(Sandbox, OnlyDriveCAndNoLinksToTheHost) {
   EXPECT_EQ(0, _wcsnicmp(path, L"C:\\", 3)) << harness::Narrow(path);
   for (int folder : {CSIDL_DESKTOPDIRECTORY, CSIDL_PERSONAL, CSIDL_MYMUSIC, CSIDL_MYPICTURES, CSIDL_MYVIDEO}) {
     if (FAILED(SHGetFolderPathW(NULL, folder, NULL, SHGFP_TYPE_CURRENT, path))) continue;
-    const DWORD attributes = GetFileAttributesW(path);
-    // Wine shows a Unix symbolic link to a folder as a reparse point.
-    EXPECT_TRUE(attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-        << "CSIDL " << folder;
+    const DWORD attributes = GetFileAttributesW(path);  // Wine shows a Unix link as a reparse point
+    EXPECT_TRUE(attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) << folder;
   }
 }
 

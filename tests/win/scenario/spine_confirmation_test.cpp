@@ -1,5 +1,5 @@
-// The question before anything is done: what the user sees, and what
-// declining it leaves behind (everything, the uninstaller included).
+// The question before anything is done: what the user sees, and that
+// declining it leaves everything, the uninstaller included.
 #include "harness/harness.h"
 
 using harness::Dialog;
@@ -9,28 +9,25 @@ namespace {
 
 class Confirmation : public harness::ScenarioTest {
  protected:
-  // Starts the sample application's uninstaller without switches and
-  // returns its first box, which must be the confirmation.
-  Dialog Start(harness::Process* run) {
-    EXPECT_TRUE(app.ok());
+  // Starts App\uninstall.exe, listing App\app.exe; its first box.
+  Dialog Start(harness::Process* run, const pack::Payload& payload = harness::StandardPayload()) {
+    pack::Payload listing = payload;
+    listing.files = {{u".", u"app.exe", 0}};
+    EXPECT_TRUE(sandbox.InstallFile(L"App\\app.exe"));
     sandbox.PrepareProcess(run);
-    EXPECT_TRUE(run->Start(app.WriteUninstaller()));
+    EXPECT_TRUE(run->Start(sandbox.WriteUninstaller(L"App\\uninstall.exe", listing)));
     return harness::WaitForDialog(*run);
   }
-  // A declined run ends with 0, removes nothing and starts nothing.
   void ExpectDeclined(harness::Process* run) {
     EXPECT_TRUE(ExitedWith(run->Finish(), 0));
-    EXPECT_EQ(app.Removed(), std::vector<std::wstring>());
-    EXPECT_TRUE(harness::FileExists(app.uninstaller()));
+    EXPECT_TRUE(sandbox.Exists(L"App\\app.exe") && sandbox.Exists(L"App\\uninstall.exe"));
     EXPECT_TRUE(run->WaitForDescendants(0)) << "no removal copy either";
   }
-
-  harness::SampleApp app{sandbox};
 };
 
 TEST_F(Confirmation, AsksWithTheTitleAndQuestionOfThePayloadOverOkAndCancel) {
-  harness::Process process;
-  const Dialog box = Start(&process);
+  harness::Process run;
+  const Dialog box = Start(&run);
   ASSERT_TRUE(box) << "no confirmation";
   EXPECT_EQ(box.Caption(), L"Sample App Uninstall");
   EXPECT_EQ(box.Text(), L"Do you want to remove Sample App and all of its components from this computer?");
@@ -41,16 +38,17 @@ TEST_F(Confirmation, AsksWithTheTitleAndQuestionOfThePayloadOverOkAndCancel) {
   EXPECT_FALSE(IsWindowVisible(box.Owner())) << "owned by the hidden main window";
   harness::SaveScreenshotForDocs(box, L"confirmation");
   box.Press(IDCANCEL);
-  ExpectDeclined(&process);
+  ExpectDeclined(&run);
 }
 
-// Esc and the close box are a Cancel too; a box without any text still asks.
+// Esc and the close box are a Cancel too; without messages it still asks.
 TEST_F(Confirmation, EscTheCloseBoxAndAnEmptyBoxDeclineLikeCancel) {
   for (int way = 0; way < 3; ++way) {
     SCOPED_TRACE(way);
-    if (way == 2) app.payload.messages.clear();
+    pack::Payload payload = harness::StandardPayload();
+    if (way == 2) payload.messages.clear();
     harness::Process run;
-    const Dialog box = Start(&run);
+    const Dialog box = Start(&run, payload);
     ASSERT_TRUE(box);
     if (way == 0) box.PressEsc();
     if (way == 1) box.CloseWithCloseBox();
@@ -64,19 +62,15 @@ TEST_F(Confirmation, EscTheCloseBoxAndAnEmptyBoxDeclineLikeCancel) {
 }
 
 TEST_F(Confirmation, EnterConfirmsAndTheRunGoesOnToItsClosingMessage) {
-  const std::wstring program = sandbox.WriteUninstaller(L"App\\uninstall.exe", harness::StandardPayload());
-  harness::Process process;
-  sandbox.PrepareProcess(&process);
-  ASSERT_TRUE(process.Start(program));
-  harness::DialogSequence dialogs(process);
-  const Dialog confirmation = dialogs.Next();
-  ASSERT_TRUE(confirmation);
-  confirmation.PressEnter();
+  harness::Process run;
+  harness::DialogSequence dialogs(run);
+  Start(&run).PressEnter();
   const Dialog closing = dialogs.Next(harness::Message(MSG_DONE));
   ASSERT_TRUE(closing) << "the run ended without its closing message";
   EXPECT_EQ(closing.Text(), harness::Message(MSG_DONE));
-  closing.PressEnter();
-  EXPECT_TRUE(ExitedWith(process.Finish(), 0));
+  closing.Press(IDOK);
+  EXPECT_TRUE(ExitedWith(run.Finish(), 0));
+  EXPECT_FALSE(sandbox.Exists(L"App\\app.exe"));
 }
 
 }  // namespace
