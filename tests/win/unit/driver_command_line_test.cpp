@@ -1,5 +1,5 @@
-// The command line as installers, the self-removal copy and people at a
-// prompt write it; whole runs (CommandLineRun) show what each switch does.
+// The command line as installers, the self-removal copy and people write
+// it; whole runs (CommandLineRun) show what each switch does to a run.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -30,7 +30,6 @@ TEST_F(CommandLine, SwitchesAndTheDeletionPath) {
     RunMode mode;
     const wchar_t* path;  // workPath afterwards
   } cases[] = {
-      {L"", "", RUN_UNINSTALL, L""},
       {L"-s", "QS", RUN_UNINSTALL, L""},
       {L"/Sabc-X", "QSX", RUN_UNINSTALL, L""},  // a separator inside a word starts a switch
       {L"/Z   /x", "QX", RUN_UNINSTALL, L""},   // unknown letters are skipped

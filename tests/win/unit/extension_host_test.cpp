@@ -1,8 +1,7 @@
-// The extension host with the test extension library (tests/win/extension),
-// loaded in this process from payload data read as the program reads it.
-// Whole runs (ExtensionRun, FileEntries, RegistryRemoval) show the calls
-// around a run, the vetoes and rewrites; these pin what decides whether and
-// from where a library is loaded, the defaults, and the callbacks' bounds.
+// The extension host with the test extension libraries (tests/win/extension)
+// in this process. Whole runs (ExtensionRun, FileEntries) show the calls,
+// vetoes and rewrites; these pin whether and from where a library is loaded,
+// the defaults, and the callbacks' bounds.
 #include "driver/run_state.h"
 #include "payload/extension_host.h"
 #include "payload/memory.h"
@@ -45,10 +44,7 @@ class ExtensionHost : public ::testing::Test {
     ASSERT_EQ(ReadPayloadChunks(&source, &uninstallData), PAYLOAD_OK);
     LoadExtensionLibrary();
   }
-  void Release() {
-    UnloadExtensionLibrary();
-    ReleasePayloadBlocks(&uninstallData);
-  }
+  void Release() { UnloadExtensionLibrary(), ReleasePayloadBlocks(&uninstallData); }
   // The content that names the library `resource`, written to `name`.
   Bytes PathTo(const wchar_t* resource, const std::wstring& name) {
     EXPECT_TRUE(scratch.WriteFile(name, Embedded(resource)));
@@ -57,8 +53,6 @@ class ExtensionHost : public ::testing::Test {
   Lines Log() { return harness::ReadLines(scratch.Path(L"calls.log")); }
   ScratchFolder scratch;
   recorder::ScopedEnvironment environment;
-
- private:
   RunState saved_;
   wchar_t installDir_[RX_MAX_PATH] = L"C:\\App\\";
   long live_ = 0;
@@ -71,7 +65,6 @@ TEST_F(ExtensionHost, WithoutALibraryOrOneOfItsEntryPointsEachCallGivesItsDefaul
   Release();
   Load(PathTo(L"RETRAX_TEST_EXTENSION_DLL", L"lib\\ext.dll"), true);
   EXPECT_FALSE(IsExtensionLoaded()) << "a damaged blob";
-  EXPECT_TRUE(Log().empty());
   Release();
 
   environment.Set(L"RXTEST_EXT_VETO_FILE", L"C:\\App\\keep.txt");
@@ -101,15 +94,11 @@ TEST_F(ExtensionHost, ContentOf260BytesIsAPathAnd261AnImageWrittenToAFreeNumber)
   EXPECT_TRUE(harness::FileExists(scratch.Temp(L"tmp2.tmp")));
   Release();
   EXPECT_EQ(scratch.TempEntries(), 1);
-  Load(Embedded(L"RETRAX_TEST_EXTENSION_DLL"));
-  EXPECT_TRUE(IsExtensionLoaded());
-  Release();
-  EXPECT_EQ(scratch.TempEntries(), 1);
-  EXPECT_EQ(Log(), (Lines{"51 null", "52 null", "51 null", "52 null"}));
+  EXPECT_EQ(Log(), (Lines{"51 null", "52 null"}));
 }
 
-// Another program swaps the file between its writing and the load: the
-// comparison made under a read-only hold refuses it.
+// Swapped between its writing and the load: the comparison under a
+// read-only hold refuses it.
 TEST_F(ExtensionHost, AnImageSwappedBeforeTheLoadIsRefused) {
   extensionImageWritten = [](const wchar_t* image) {
     harness::WriteWholeFile(image, Embedded(L"RETRAX_TEST_EXTENSION_FILE_ONLY_DLL"));
@@ -129,8 +118,7 @@ TEST_F(ExtensionHost, ALibraryNamedByPathFindsItsNeighboursAnImageNotThoseInTheT
   EXPECT_EQ(Log(), (Lines{"helper 4242", "51 null", "52 null"}));
 }
 
-// Called as a library of another compiler calls them: one pointer to a
-// table of thiscall slots.
+// Called as another compiler's library calls them: thiscall slots.
 TEST_F(ExtensionHost, CallbacksStayInTheCallersBuffer) {
   typedef int(__attribute__((thiscall)) * Expand)(void*, wchar_t*, const wchar_t*, int);
   typedef const wchar_t*(__attribute__((thiscall)) * Message)(void*, int, int);

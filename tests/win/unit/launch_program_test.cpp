@@ -1,17 +1,9 @@
 // Launching programs, the pre-uninstall command and the final page in the
-// test's own process. Whole runs (Launch) show the program's folder, its
-// arguments and the wait; these pin the edges: the exit code 259, handles
-// that cannot be waited on, roots, quotes and names too long to launch whole.
-#include <gtest/gtest.h>
-#include <windows.h>
-
-#include <string>
-
+// test's own process; whole runs (Launch) show the folder, arguments, wait.
 #include "driver/launch.h"
 #include "driver/pre_uninstall.h"
 #include "driver/run_state.h"
 #include "harness/harness.h"
-#include "payload/memory.h"
 #include "platform/system_calls.h"
 #include "recorder/recorder_log.h"
 
@@ -23,9 +15,11 @@ std::wstring CurrentFolder() {
   return std::wstring(folder, length < MAX_PATH ? length : 0);
 }
 
-// What the shell is asked, seen by stand-ins that start nothing.
+// What was asked of stand-ins that start nothing: the shell's request, the
+// folder then current, the final page's folder ("-" for none) or the
+// pre-uninstall program "program|arguments|wait"; "" when nothing was.
 SHELLEXECUTEINFOW request;
-std::wstring folderAtLaunch, pageFolder;  // pageFolder: "-" for none, "" when not opened
+std::wstring folderAtLaunch, asked;
 HANDLE handOut;
 BOOL WINAPI RecordRequest(SHELLEXECUTEINFOW* info) {
   request = *info;
@@ -34,8 +28,12 @@ BOOL WINAPI RecordRequest(SHELLEXECUTEINFOW* info) {
   return handOut != nullptr;
 }
 HINSTANCE WINAPI RecordPage(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR directory, INT) {
-  pageFolder = directory ? directory : L"-";
+  asked = directory ? directory : L"-";
   return reinterpret_cast<HINSTANCE>(42);
+}
+bool RecordLaunch(const wchar_t* program, const wchar_t* arguments, bool wait) {
+  asked = std::wstring(program) + L"|" + arguments + (wait ? L"|wait" : L"");
+  return true;
 }
 
 class Launch : public ::testing::Test {
@@ -44,18 +42,33 @@ class Launch : public ::testing::Test {
     ASSERT_TRUE(sandbox.ok());
     savedFolder = CurrentFolder();
     ASSERT_TRUE(SetCurrentDirectoryW(sandbox.root().c_str()));
+    run.installDir = installDir;
+    run.workPath = workPath;
+    preUninstallLauncher = RecordLaunch;
   }
   void TearDown() override {
     sys = savedTable;
+    run = savedRun;
+    preUninstallLauncher = LaunchProgram;
     SetCurrentDirectoryW(savedFolder.c_str());
+  }
+  std::wstring PreUninstall(const std::wstring& command, uint32_t flags = 0) {
+    const pack::Bytes header = pack::EncodeHeader({flags, harness::U16(command), u""});
+    uninstallData.header = (uint8_t*)header.data();
+    uninstallData.headerLength = (uint32_t)header.size();
+    asked.clear();
+    RunPreUninstallCommand();
+    uninstallData.header = nullptr;
+    return asked;
   }
   harness::Sandbox sandbox;
   std::wstring savedFolder;
   const SystemCallTable savedTable = sys;
+  const RunState savedRun = run;
+  wchar_t installDir[RX_MAX_PATH] = L"C:\\App\\", workPath[RX_MAX_PATH] = L"";
 };
 
-// 259 is what GetExitCodeProcess gives for a running process: the wait ends
-// with the process, not with its exit code.
+// 259 is the exit code of a running process: the wait ends with the process.
 TEST_F(Launch, AProgramThatExitsWith259IsNotWaitedForForever) {
   const std::wstring tool = sandbox.Path(L"tool.exe"), log = sandbox.Path(L"record.log");
   ASSERT_TRUE(recorder::Install(tool));
@@ -76,15 +89,13 @@ TEST_F(Launch, HandlesThatCannotBeWaitedOnRootsAndNamesTooLongToLaunchWhole) {
   EXPECT_TRUE(LaunchProgram(L"C:\\Tools\\tool.exe", L"-x", true));
   EXPECT_LT(GetTickCount() - start, 1000u) << "a handle that cannot be waited on ends the wait";
 
-  // "C:" alone would be the drive's current folder. Refused by the shell:
-  // false, and our folder back all the same.
+  // "C:" alone is the drive's current folder. Refused: our folder is back.
   handOut = nullptr;
   EXPECT_FALSE(LaunchProgram(L"C:\\tool.exe", L"", false));
   EXPECT_EQ(folderAtLaunch, L"C:\\");
   EXPECT_EQ(CurrentFolder(), sandbox.root());
 
-  // 267 characters fit the program's buffer; a longer program is refused
-  // before the shell sees it, never cut to another name.
+  // 267 characters fit; a longer program is refused, never cut.
   const std::wstring longest = L"C:\\" + std::wstring(LAUNCH_PROGRAM_CAPACITY - 1 - 3 - 4, L't') + L".exe";
   LaunchProgram(longest.c_str(), L"", false);
   EXPECT_EQ(request.lpFile, longest.c_str());
@@ -102,51 +113,17 @@ TEST_F(Launch, AFinalPageOpensInItsOwnFolderUnlessItIsAnAddressOrABareName) {
       {L"C:\\App\\Docs\\done.htm", L"C:\\App\\Docs"},
       {L"C:\\done.htm", L"C:\\"},
       {L"done.htm", L"-"},
-      {longest, L"C:\\"},  // 259 characters fit the buffer
+      {longest, L"C:\\"},     // 259 characters fit the buffer
       {longest + L"p", L""},  // 260 would be cut: not opened at all
   };
   for (const auto& c : cases) {
-    pageFolder.clear();
+    asked.clear();
     OpenFinalPage(c[0].c_str());
-    EXPECT_EQ(pageFolder, c[1]) << harness::Narrow(c[0]);
+    EXPECT_EQ(asked, c[1]) << harness::Narrow(c[0]);
   }
 }
 
-std::wstring launched;  // "program|arguments|wait", or empty
-bool RecordLaunch(const wchar_t* program, const wchar_t* arguments, bool wait) {
-  launched = std::wstring(program) + L"|" + arguments + (wait ? L"|wait" : L"");
-  return true;
-}
-
-class PreUninstall : public ::testing::Test {
- protected:
-  void SetUp() override {
-    saved_ = run;
-    run.installDir = installDir;
-    run.workPath = workPath;
-    run.switchS = run.switchX = 0;
-    preUninstallLauncher = RecordLaunch;
-  }
-  void TearDown() override {
-    ReleasePayloadBlocks(&uninstallData);
-    preUninstallLauncher = LaunchProgram;
-    run = saved_;
-  }
-  std::wstring Run(const std::wstring& command, uint32_t flags = 0) {
-    ReleasePayloadBlocks(&uninstallData);
-    const pack::Bytes body = pack::EncodeHeader({flags, std::u16string(command.begin(), command.end()), u""});
-    MemAlloc(body.size(), &uninstallData.header);
-    memcpy(uninstallData.header, body.data(), body.size());
-    uninstallData.headerLength = (uint32_t)body.size();
-    launched.clear();
-    RunPreUninstallCommand();
-    return launched;
-  }
-  wchar_t installDir[RX_MAX_PATH] = L"C:\\App\\", workPath[RX_MAX_PATH] = L"";
-  RunState saved_;
-};
-
-TEST_F(PreUninstall, TheProgramIsLaunchedWholeOrNotAtAllAndItsArgumentsAreNeverCut) {
+TEST_F(Launch, ThePreUninstallProgramGoesWholeOrNotAtAllAndItsArgumentsAreNeverCut) {
   const std::wstring arguments(2000, L'x'), fits(252, L'a');  // 7 + 252 fill the path
   const std::wstring cases[][2] = {
       {L"\"#InstallDir#\\a b.exe\" \"#InstallDir#\\x\"", L"C:\\App\\a b.exe|\"C:\\App\\x\""},
@@ -156,12 +133,12 @@ TEST_F(PreUninstall, TheProgramIsLaunchedWholeOrNotAtAllAndItsArgumentsAreNeverC
       {fits + L"a", L""},
       {L"\"#InstallDir#\\t.exe\" " + arguments, L"C:\\App\\t.exe|" + arguments},
   };
-  for (const auto& c : cases) EXPECT_EQ(Run(c[0]), c[1]) << harness::Narrow(c[0]);
-  EXPECT_EQ(Run(L"tool.exe", HEADER_WAIT_FOR_COMMAND), L"C:\\App\\tool.exe||wait");
+  for (const auto& c : cases) EXPECT_EQ(PreUninstall(c[0]), c[1]) << harness::Narrow(c[0]);
+  EXPECT_EQ(PreUninstall(L"tool.exe", HEADER_WAIT_FOR_COMMAND), L"C:\\App\\tool.exe||wait");
   wcscpy(installDir, (L"C:\\" + std::wstring(246, L'f') + L"\\").c_str());
   std::wstring cut = L"\"#InstallDir#\\t.exe\" ";
   for (int i = 0; i < 300; ++i) cut += L"#InstallDir#";
-  EXPECT_EQ(Run(cut), L"") << "an expansion cut at the working buffer's end";
+  EXPECT_EQ(PreUninstall(cut), L"") << "an expansion cut at the working buffer's end";
 }
 
 }  // namespace

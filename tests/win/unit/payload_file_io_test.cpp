@@ -9,8 +9,7 @@ namespace {
 
 // Everything the read filled, as one comparable text.
 std::wstring Describe(int status, const UninstallData& d) {
-  const wchar_t* command = GetHeaderCommand(&d);
-  std::wstring out = std::to_wstring(status) + L" " + LookupMessage(&d, 0, 1) + L" " + (command ? command : L"-");
+  std::wstring out = std::to_wstring(status) + L" " + LookupMessage(&d, 0, 1);
   for (uint32_t i = 0; i < d.files.count; ++i)
     out += std::wstring(L"\n") + d.files.items[i]->folder + L"|" + d.files.items[i]->name + L"|" +
            std::to_wstring(d.files.items[i]->flags);
@@ -22,7 +21,6 @@ std::wstring Describe(int status, const UninstallData& d) {
 // an image longer than the buffer.
 pack::Bytes LargePayload(size_t shift) {
   pack::Payload p;
-  p.header.command = u"#Install#\\setup.exe /uninstall";
   p.messages = {u"Title", u"Remove?", u"Done", u"Yes"};
   for (int i = 0; i < 3000; ++i)
     p.files.push_back({i % 2 ? u".\\bin" : u"C:\\Program Files\\App", u"file" + std::u16string(i % 17, u'x'), (uint8_t)i});
