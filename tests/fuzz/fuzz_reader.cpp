@@ -26,15 +26,13 @@ void ReadOnce(const uint8_t* bytes, size_t size, long failAfter) {
   if (status != PAYLOAD_OK && status != PAYLOAD_OUT_OF_MEMORY && status != PAYLOAD_READ_ERROR) __builtin_trap();
   for (uint32_t i = 0; i < d.files.count; ++i) Touch(d.files.items[i]->folder), Touch(d.files.items[i]->name);
   for (uint32_t i = 0; i < d.shortcuts.count; ++i) {
-    Touch(d.shortcuts.items[i]->folder);
-    Touch(d.shortcuts.items[i]->secondFolder);
-    Touch(d.shortcuts.items[i]->fileName);
+    const ShortcutEntry* s = d.shortcuts.items[i];
+    Touch(s->folder), Touch(s->secondFolder), Touch(s->fileName);
   }
   for (uint32_t i = 0; i < d.registry.count; ++i) Touch(d.registry.items[i]->path);
   for (const RxChar* tree = (const RxChar*)d.folderTrees; tree && *tree; ++tree)  // to the list's empty string
     for (Touch(tree); *tree; ++tree) {}
-  Touch(GetHeaderCommand(&d));
-  Touch(GetHeaderFinalPage(&d));
+  Touch(GetHeaderCommand(&d)), Touch(GetHeaderFinalPage(&d));
   if (d.extensionBlob && d.extensionLength <= EXT_PATH_MAX_BYTES) Touch((const RxChar*)d.extensionBlob);  // a path
   RxChar out[MESSAGE_BUFFER_UNITS];
   for (int i = -1; i < 40; ++i) {

@@ -34,11 +34,9 @@ TEST_F(PayloadTest, OnlyAnExtensionBlobThatPassesItsChecksIsKept) {
   const Bytes path = pack::ExtensionPathContent(std::u16string(129, u'p'));  // 260 bytes
   const Bytes good = pack::EncodeExtensionBlob(path);
   Bytes badCheck = good, badSum = good;
-  badCheck[0] ^= 1;
-  badSum[4] ^= 1;
-  ASSERT_EQ(Read(Payload({Chunk(CHUNK_EXTENSION, badCheck), Chunk(CHUNK_EXTENSION, badSum),
-                          Chunk(CHUNK_EXTENSION, good)})),
-            PAYLOAD_OK);
+  badCheck[0] ^= 1, badSum[4] ^= 1;
+  Bytes blobs = Chunk(CHUNK_EXTENSION, badCheck) + Chunk(CHUNK_EXTENSION, badSum) + Chunk(CHUNK_EXTENSION, good);
+  ASSERT_EQ(Read(Payload({blobs})), PAYLOAD_OK);
   EXPECT_EQ(Bytes(data.extensionBlob, data.extensionBlob + data.extensionLength), path);
   // At most 260 bytes is a path and must hold its NUL; above, an image.
   const struct { Bytes content; bool kept; } cases[] = {

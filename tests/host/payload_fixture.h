@@ -14,23 +14,15 @@ using pack::Bytes;
 
 inline std::u16string Text(const RxChar* text) { return text ? std::u16string(text) : u"<none>"; }
 
-inline Bytes operator+(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
+inline Bytes operator+(Bytes a, const Bytes& b) { return a.insert(a.end(), b.begin(), b.end()), a; }
 
-inline Bytes Chunk(uint16_t tag, const Bytes& body, uint8_t flags = 0) {
-  Bytes out;
-  pack::AppendChunk(&out, tag, body, flags);
-  return out;
+inline Bytes Chunk(uint16_t tag, const Bytes& body, uint8_t flags = 0, Bytes out = {}) {
+  return pack::AppendChunk(&out, tag, body, flags), out;
 }
-
 // The chunks one after another, then CHUNK_END.
-inline Bytes Payload(std::initializer_list<Bytes> chunks) {
-  Bytes out;
-  for (const Bytes& chunk : chunks) out.insert(out.end(), chunk.begin(), chunk.end());
-  pack::AppendEnd(&out);
-  return out;
+inline Bytes Payload(std::initializer_list<Bytes> chunks, Bytes out = {}) {
+  for (const Bytes& chunk : chunks) out = out + chunk;
+  return pack::AppendEnd(&out), out;
 }
 
 class PayloadTest : public ::testing::Test {

@@ -26,10 +26,8 @@ TEST_F(PayloadTest, RecordsBeyondTheScratchBoundsAreRefused) {
   }
 }
 
-Bytes Units(std::u16string text) {
-  Bytes out;
-  for (char16_t u : text) out.insert(out.end(), {(uint8_t)u, (uint8_t)(u >> 8)});
-  return out;
+Bytes Units(const std::u16string& text) {  // little-endian, as the host is
+  return Bytes((const uint8_t*)text.data(), (const uint8_t*)(text.data() + text.size()));
 }
 
 TEST_F(PayloadTest, FolderTreeBodiesJoinIntoOneTerminatedList) {
@@ -47,10 +45,9 @@ TEST_F(PayloadTest, FolderTreeBodiesJoinIntoOneTerminatedList) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(&c - cases);
-    Bytes payload;
-    for (const Bytes& body : c.bodies) pack::AppendChunk(&payload, CHUNK_FOLDER_TREES, body);
-    pack::AppendEnd(&payload);
-    ASSERT_EQ(Read(payload), c.status);
+    Bytes chunks;
+    for (const Bytes& body : c.bodies) chunks = chunks + Chunk(CHUNK_FOLDER_TREES, body);
+    ASSERT_EQ(Read(Payload({chunks})), c.status);
     if (c.status == PAYLOAD_OK)
       EXPECT_EQ(std::u16string((const char16_t*)data.folderTrees, data.folderTreesLength / 2), abc);
   }

@@ -1,5 +1,5 @@
-// The writer's side of the program file: attaching a payload, the checks
-// retrax-pack runs before writing, and the UTF-8 conversions of its input.
+// The writer's side of the program file: attaching a payload, and the
+// UTF-8 conversions of retrax-pack's input.
 #include "payload_fixture.h"
 
 namespace {
@@ -24,21 +24,6 @@ TEST(AttachPayload, ReplacesWhateverFollowsTheProgramProper) {
   Bytes twice = Stub(74) + marker + Bytes(4);  // both inside the program proper
   for (const Bytes& bad : {Stub(65), Stub(19), Bytes(64, 0), twice})
     EXPECT_FALSE(pack::AttachPayload(bad, {1}, &out, &error));
-}
-
-TEST(ValidatePayload, RefusesWhatTheUninstallerWouldMisread) {
-  std::string error;
-  pack::Payload ok;
-  ok.files = {{std::u16string(300, u'f'), std::u16string(218, u'n'), 0}};
-  EXPECT_TRUE(pack::ValidatePayload(ok, &error)) << error;
-  std::vector<pack::Payload> bad(5, ok);
-  bad[0].files[0].name += u'n';
-  bad[1].shortcuts = {{0, u"a", std::u16string(u"b\0c", 3), u""}};
-  bad[2].folderTrees = {u"A", u"", u"B"};
-  bad[3].hasExtension = true;
-  bad[3].extensionContent = {'C', 0, ':', 0};
-  bad[4].messages = {std::u16string(70000, u'm')};
-  for (const pack::Payload& p : bad) EXPECT_FALSE(pack::ValidatePayload(p, &error));
 }
 
 TEST(Utf8, StrictBothWays) {

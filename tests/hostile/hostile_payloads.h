@@ -26,10 +26,8 @@ enum class Outcome {
 struct Report {
   std::u16string before;
   bool withPath = true;
-  std::u16string after = {};
-  std::u16string caption = {};
-  // The whole text for the program at path, cut to the 1023 units of its buffer.
-  std::u16string For(const std::u16string& path) const;
+  std::u16string after = {}, caption = {};
+  std::u16string For(const std::u16string& path) const;  // cut to the 1023 units of its buffer
 };
 
 struct Case {
@@ -42,16 +40,14 @@ struct Case {
 
 extern const char16_t kTitle[];  // message 0 of the base payload
 
-// Everything it lists lies in the install folder (app.exe,
-// data\settings.ini, the folder data, the tree cache\*.tmp) or names a
-// folder that exists nowhere.
+// Lists only app.exe, data\settings.ini, the folder data and the tree
+// cache\*.tmp of the install folder, or a folder that exists nowhere.
 pack::Payload BasePayload();
-
-// The container and its lists: truncations, sizes, counts, record bounds,
-// header offsets, unterminated strings, macros expanding past their buffer.
+// Truncations, sizes, counts, record bounds, header offsets, unterminated
+// strings, macros expanding past their buffer.
 std::vector<Case> ContainerCases();
-// Message tables like printf formats or longer than the report's buffer,
-// each cut before its end chunk so that the run ends in message 8.
+// Message 8 like a printf format or longer than its buffer, cut before the
+// end chunk so that the run ends in it.
 std::vector<Case> MessageCases();
 
 }  // namespace hostile

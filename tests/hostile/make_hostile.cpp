@@ -11,29 +11,21 @@
 
 static bool Save(const std::string& path, const hostile::Bytes& bytes) {
   FILE* file = fopen(path.c_str(), "wb");
-  if (!file) return false;
-  const bool ok = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  return fclose(file) == 0 && ok;
+  const bool ok = file && fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return file && fclose(file) == 0 && ok;
 }
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    fprintf(stderr, "usage: %s <seed folder> <README path>\n", argv[0]);
-    return 2;
-  }
+  if (argc != 3) return fprintf(stderr, "usage: %s <seed folder> <README path>\n", argv[0]), 2;
   std::vector<hostile::Case> cases = hostile::ContainerCases();
   for (hostile::Case& c : hostile::MessageCases()) cases.push_back(std::move(c));
   std::string readme =
-      "# Hostile payloads\n\n"
-      "Made by `hostile_payloads.cpp`; each is read by the reader in the host tests\n"
-      "and runs through `retrax.exe` under Wine in `tests/win/scenario/hostile_*_test.cpp`,\n"
-      "with marker files in every protected folder and beside the application. Those\n"
-      "under 4 KB are also seeds of the reader's fuzz target, as\n"
-      "`tests/fuzz/corpus/hostile-<name>.bin`. Rewrite both with\n"
-      "`bash tests/hostile/make-seeds.sh`.\n\n"
-      "Expected outcomes: **completes** (read to its end chunk, exit 0); **report**\n"
-      "(read error: message 8 with the program's path, exit -1, nothing removed);\n"
-      "**empty box** (read error before any message was read, exit -1).\n\n"
+      "# Hostile payloads\n\nMade by `hostile_payloads.cpp`: read by the reader in the host tests, run\n"
+      "through `retrax.exe` under Wine with markers in every protected folder\n"
+      "(`tests/win/scenario/hostile_*_test.cpp`), and those under 4 KB written as fuzz\n"
+      "seeds `tests/fuzz/corpus/hostile-<name>.bin` by `bash tests/hostile/make-seeds.sh`.\n"
+      "Outcomes: **completes** (exit 0); **report** (message 8 with the program's path,\n"
+      "exit -1, nothing removed); **empty box** (read error before any message, exit -1).\n\n"
       "| Case | Bytes | Seed | Expected | What is hostile |\n|---|---|---|---|---|\n";
   for (const hostile::Case& c : cases) {
     const bool seed = c.payload.size() < 4096;
@@ -47,10 +39,8 @@ int main(int argc, char** argv) {
     readme += "| " + c.name + " | " + std::to_string(c.payload.size()) + " | " + (seed ? "yes" : "no") + " | " +
               expected + " | " + c.why + " |\n";
   }
-  if (!Save(argv[2], hostile::Bytes(readme.begin(), readme.end()))) {
-    fprintf(stderr, "cannot write %s\n", argv[2]);
-    return 1;
-  }
+  if (!Save(argv[2], hostile::Bytes(readme.begin(), readme.end())))
+    return fprintf(stderr, "cannot write %s\n", argv[2]), 1;
   printf("%zu cases\n", cases.size());
   return 0;
 }

@@ -15,8 +15,7 @@ class BuildTest : public packtest::ScratchTest {
     packtest::Write(Path("retrax.exe"), packtest::MakeStub());
   }
   std::string Manifest(const std::string& name, const std::string& json) {
-    packtest::Write(Path(name), json);
-    return Path(name);
+    return packtest::Write(Path(name), json), Path(name);
   }
 };
 
@@ -40,7 +39,8 @@ TEST_F(BuildTest, BadInputNamesItsFieldAndLeavesNoFileBehind) {
        "m.json: files[0].flags[0]: unknown flag \"shard\""},
       {R"({"registry": [{"root": "HKLM", "path": "Software\\"}]})", {"--stub", Path("retrax.exe")},
        "m.json: registry[0].path: error:"},
-      {longKey, {"--payload-only", "--force"}, "registry record too long"},  // --force never passes what the reader refuses
+      // --force never passes what the reader would refuse.
+      {longKey, {"--payload-only", "--force"}, "registry record too long"},
       {R"({"files": [{"folder": ".", "name": "a.txt"}]})", {"--stub", Path("notepad.exe")},
        "notepad.exe: the program holds no payload offset field"},
   };

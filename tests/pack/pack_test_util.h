@@ -18,21 +18,20 @@
 
 namespace packtest {
 
-inline pack::Bytes ReadBytes(const std::string& path) {  // empty when unreadable
+inline pack::Bytes ReadBytes(const std::string& path, std::string error = "") {  // empty when unreadable
   pack::Bytes data;
-  std::string error;
-  packtool::ReadWholeFile(path, &data, &error);
-  return data;
+  return packtool::ReadWholeFile(path, &data, &error), data;
 }
 inline std::string ReadText(const std::string& path) {
   const pack::Bytes data = ReadBytes(path);
   return std::string(data.begin(), data.end());
 }
-inline void Write(const std::string& path, const pack::Bytes& data) {
-  std::string error;
+inline void Write(const std::string& path, const pack::Bytes& data, std::string error = "") {
   ASSERT_TRUE(packtool::WriteFileAtomically(path, data, &error)) << error;
 }
-inline void Write(const std::string& path, const std::string& text) { Write(path, pack::Bytes(text.begin(), text.end())); }
+inline void Write(const std::string& path, const std::string& text) {
+  Write(path, pack::Bytes(text.begin(), text.end()));
+}
 
 inline std::vector<std::string> ListFolder(const std::string& folder) {
   std::vector<std::string> names;
@@ -56,9 +55,7 @@ class ScratchTest : public ::testing::Test {
   void TearDown() override { ASSERT_EQ(system(("rm -rf '" + dir_ + "'").c_str()), 0); }
   std::string Path(const std::string& name) const { return dir_ + "/" + name; }
   int Pack(const std::vector<std::string>& args) {
-    out_.clear();
-    err_.clear();
-    return packtool::RunPack(args, &out_, &err_);
+    return out_.clear(), err_.clear(), packtool::RunPack(args, &out_, &err_);
   }
   bool Said(const std::string& stream, const std::string& text) { return stream.find(text) != std::string::npos; }
   std::string dir_, out_, err_;
@@ -68,8 +65,7 @@ class ScratchTest : public ::testing::Test {
 // field that holds the file's own length.
 inline pack::Bytes MakeStub(size_t length = 4096) {
   pack::Bytes stub(length, 0xCC);
-  stub[0] = 'M';
-  stub[1] = 'Z';
+  stub[0] = 'M', stub[1] = 'Z';
   memcpy(&stub[1000], PAYLOAD_MARKER, PAYLOAD_MARKER_LENGTH);
   pack::WriteU32(&stub[1000 + PAYLOAD_MARKER_LENGTH], (uint32_t)length);
   return stub;

@@ -48,10 +48,8 @@ inline pack::Bytes MakePeImage(const PeLayout& layout) {
   const uint32_t directories = optional + (layout.pe32plus ? 108 : 92);
   const uint32_t header[] = {16, rva, 40 + 10 * count};  // directory count, export table RVA and size
   for (int i = 0; i < 3; ++i) pack::WriteU32(&image[directories + 4 * i], header[i]);
-  uint8_t* s = &image[optional + optionalSize];
-  memcpy(s, ".edata\0\0", 8);
-  const uint32_t sectionHeader[] = {raw, rva, raw, align};  // sizes, address, file position
-  for (int i = 0; i < 4; ++i) pack::WriteU32(s + 8 + 4 * i, sectionHeader[i]);
+  const uint32_t sectionHeader[] = {raw, rva, raw, align};  // sizes, address, file position (name left empty)
+  for (int i = 0; i < 4; ++i) pack::WriteU32(&image[optional + optionalSize + 8 + 4 * i], sectionHeader[i]);
   image.insert(image.end(), section.begin(), section.end());
   return image;
 }
