@@ -1,7 +1,6 @@
-// Shared steps of the registry, hostile and sentinel scenarios: an
-// application folder "App" in the sandbox with its uninstaller, run silently
-// (/S: no questions, no self-removal) as an installer's silent uninstall
-// runs it.
+// Shared steps of the registry, hostile and sentinel scenarios: the
+// uninstaller in the sandbox's "App" folder, run silently (/S: no questions,
+// no self-removal) as an installer's silent uninstall runs it.
 #pragma once
 #include <shlobj.h>
 #include <windows.h>

@@ -1,7 +1,6 @@
 // Self-removal in whole runs: a confirmed run leaves only a copy of the
-// program proper in the temporary folder, silent runs keep the uninstaller,
-// and the deletion mode outwaits the uninstaller. (The ANSI family's
-// WININIT.INI is shown by ansi_uninstall_test.cpp.)
+// program proper in the temporary folder, and the deletion mode outwaits
+// the uninstaller. (ansi_uninstall_test.cpp shows WININIT.INI.)
 #include <thread>
 
 #include "harness/harness.h"
@@ -33,18 +32,6 @@ TEST_F(SelfRemoval, AConfirmedRunLeavesACopyOfTheProgramProperAndNoUninstaller) 
   ASSERT_TRUE(harness::ReadWholeFile(sandbox.Path(L"temp\\_uins1.exe"), &copied));
   EXPECT_TRUE(copied == harness::RetraxProgram()) << "payloadOffset bytes: " << copied.size();
   EXPECT_FALSE(sandbox.Exists(L"temp\\planted.log")) << "the copy loaded the planted uxtheme.dll";
-}
-
-TEST_F(SelfRemoval, SilentAndXRunsKeepTheUninstaller) {
-  const std::wstring program = sandbox.WriteUninstaller(L"App\\uninstall.exe", harness::StandardPayload());
-  for (const wchar_t* switches : {L"/S", L"/X", L"/S /X"}) {
-    Process process;
-    sandbox.PrepareProcess(&process);
-    ASSERT_TRUE(process.Start(program, switches));
-    EXPECT_TRUE(ExitedWith(process.Finish(), 0)) << harness::Narrow(switches);
-  }
-  EXPECT_TRUE(harness::FileExists(program));
-  EXPECT_FALSE(sandbox.Exists(L"temp\\_uins1.exe")) << "no copy";
 }
 
 // The deletion mode alone, started as the copy is, on an uninstaller the

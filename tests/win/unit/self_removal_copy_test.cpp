@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <string>
 #include <vector>
 
 #include "driver/driver.h"
@@ -19,8 +18,8 @@ namespace {
 
 using harness::Bytes;
 
-// Whether the copy could be opened for writing at the moment it was
-// started (0 when started with none failing, -1 before any start).
+// The error of an open for writing at the moment the copy was started; -1
+// while nothing was started.
 DWORD writeErrorAtStart = DWORD(-1);
 HINSTANCE WINAPI CheckLockThenStart(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory,
                                     INT show) {
@@ -60,29 +59,27 @@ class SelfRemovalCopy : public ::testing::Test {
 
 // The copy runs in its own folder: a process holds its current folder, and
 // the uninstaller's is to be removed. Until it has started nobody may
-// change it.
+// change it. A copy that is not whole is deleted and never started.
 TEST_F(SelfRemovalCopy, TheProgramProperIsCopiedLockedAndStartedHiddenInDeletionMode) {
   EXPECT_TRUE(Start(programProper.size()));
-  const std::wstring copy = temp + L"\\_uins1.exe";
   const std::vector<recorder::Record> records = recorder::WaitForEndedRecords(temp + L"\\recorder.log", 1);
   ASSERT_EQ(records.size(), 1u) << "the copy ran";
   recorder::WaitForExit(records[0]);
-  EXPECT_EQ(records[0].program, copy);
+  EXPECT_EQ(records[0].program, temp + L"\\_uins1.exe");
   EXPECT_EQ(records[0].arguments, L"/D\"" + program + L"\"");
   EXPECT_EQ(records[0].folder, temp);
   EXPECT_EQ(records[0].show, SW_HIDE);
   EXPECT_EQ(writeErrorAtStart, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
   Bytes copied;
-  ASSERT_TRUE(harness::ReadWholeFile(copy, &copied));
+  ASSERT_TRUE(harness::ReadWholeFile(temp + L"\\_uins1.exe", &copied));
   EXPECT_TRUE(copied == programProper) << copied.size() << " bytes";
-}
 
-TEST_F(SelfRemovalCopy, ACopyThatIsNotWholeIsDeletedAndNeverStarted) {
+  writeErrorAtStart = DWORD(-1);
   EXPECT_FALSE(Start(programProper.size() + 3001)) << "the file ends before payloadOffset";
   EXPECT_FALSE(Start(0)) << "no program proper";
   EXPECT_FALSE(StartDeletionCopy(sandbox.Path(L"App\\missing.exe").c_str(), 1000));
   EXPECT_EQ(writeErrorAtStart, DWORD(-1)) << "nothing started";
-  EXPECT_FALSE(sandbox.Exists(L"temp\\_uins1.exe"));
+  EXPECT_FALSE(sandbox.Exists(L"temp\\_uins2.exe"));
 }
 
 // WININIT.INI of the test's folder, standing in for the Windows folder's.

@@ -1,26 +1,70 @@
-// The folder-tree walk in this process: what a pattern takes, where the
-// working folder ends, and the names and folders it must not follow.
-#include "removal_folders_test_support.h"
+// The folder phases in this process, on a run whose installDir is the
+// sandbox's "app" folder: the tree walk, the shortcut folders and links in
+// every phase. System calls, working and temporary folder are put back.
+#include <string>
+#include <vector>
+
+#include "driver_test_support.h"
+#include "harness/harness.h"
+#include "paths/folder_macros.h"
+#include "platform/system_calls.h"
+#include "removal/removal.h"
 
 namespace {
 
-class FolderWalk : public PhaseTest {
+class Folders : public RunTest {
  protected:
+  void SetUp() override {
+    RunTest::SetUp();
+    ASSERT_TRUE(sandbox.ok() && sandbox.MakeFolder(L"app"));
+    GetCurrentDirectoryW(MAX_PATH, savedFolder_);
+    hadTemp_ = GetEnvironmentVariableW(L"TMP", savedTemp_, MAX_PATH) - 1 < MAX_PATH - 1;
+    run.isNT = true;
+    wcscpy(run.installDir, (sandbox.Path(L"app") + L"\\").c_str());
+  }
+  void TearDown() override {
+    sys = savedTable_;
+    SetCurrentDirectoryW(savedFolder_);  // out of the sandbox, so it can go
+    SetEnvironmentVariableW(L"TMP", hadTemp_ ? savedTemp_ : nullptr);
+    ResetProtectedFolders();
+    RunTest::TearDown();
+  }
   void Trees(std::vector<std::u16string> trees) {
+    ReleaseUninstallData();
     pack::Payload payload;
     payload.folderTrees = trees;
     Load(payload);
   }
-  bool Exists(const std::wstring& relative) { return sandbox.Exists(L"app\\" + relative); }
+  // Makes sandbox\relative the temporary folder, one of the protected ones.
+  void ProtectAsTemp(const std::wstring& relative) {
+    ASSERT_TRUE(sandbox.MakeFolder(relative));
+    SetEnvironmentVariableW(L"TMP", sandbox.Path(relative).c_str());
+    ResetProtectedFolders();
+  }
+  std::wstring CurrentFolder() {
+    wchar_t folder[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, folder);
+    return folder;
+  }
+  std::u16string At(const std::wstring& relative) { return harness::U16(sandbox.Path(relative)); }
+  // Files and checks under app.
   void Files(std::initializer_list<const wchar_t*> names) {
     for (const wchar_t* name : names) ASSERT_TRUE(sandbox.WriteFile(L"app\\" + std::wstring(name), {'x'}));
   }
+  bool Exists(const std::wstring& relative) { return sandbox.Exists(L"app\\" + relative); }
+
+  harness::Sandbox sandbox;
+
+ private:
+  const SystemCallTable savedTable_ = sys;
+  wchar_t savedFolder_[MAX_PATH], savedTemp_[MAX_PATH] = L"";
+  bool hadTemp_ = false;
 };
 
 // A text without a backslash is a pattern over installDir. What resists
 // (a held file, the protected temporary folder) keeps its folder and every
 // folder above. An installDir that is not absolute names no tree.
-TEST_F(FolderWalk, PatternsTakeTheirFilesAndEveryFolderLeftEmptyButNothingThatResists) {
+TEST_F(Folders, TreePatternsTakeTheirFilesAndEveryFolderLeftEmptyButNothingThatResists) {
   Files({L"cache\\a\\1.tmp", L"cache\\b\\c\\2.tmp", L"cache\\tmp\\nested\\n.tmp", L"logs\\today.log",
          L"logs\\notes.txt", L"logs\\old\\1.log", L"held\\in-use.dat", L"held\\other\\x.dat", L"x.bak",
          L"sub\\deep\\y.bak", L"keep.txt"});
@@ -38,7 +82,7 @@ TEST_F(FolderWalk, PatternsTakeTheirFilesAndEveryFolderLeftEmptyButNothingThatRe
     EXPECT_TRUE(Exists(kept)) << harness::Narrow(kept);
 
   ASSERT_TRUE(SetCurrentDirectoryW(sandbox.root().c_str()));
-  wcscpy(installDir_, L"app\\");
+  wcscpy(run.installDir, L"app\\");
   Trees({u"logs\\*.*"});
   RemoveFolderTrees();
   EXPECT_TRUE(Exists(L"logs\\notes.txt"));
@@ -47,7 +91,7 @@ TEST_F(FolderWalk, PatternsTakeTheirFilesAndEveryFolderLeftEmptyButNothingThatRe
 // A search for "*.doc" finds Report.docx by its short name REPO~xxx.DOC; a
 // folder named "..." is entered as "." (the folder itself, without end);
 // "x." is entered as its neighbour "x".
-TEST_F(FolderWalk, ShortNameHitsAndNamesThePlatformRewritesAreLeft) {
+TEST_F(Folders, TreeWalkLeavesShortNameHitsAndNamesThePlatformRewrites) {
   Files({L"docs\\Report.docx", L"docs\\Memo.doc", L"odd\\x\\in-x.txt", L"odd\\plain.txt"});
   const std::wstring odd = L"\\\\?\\" + sandbox.Path(L"app\\odd\\");
   ASSERT_TRUE(CreateDirectoryW((odd + L"...").c_str(), nullptr) && CreateDirectoryW((odd + L"x.").c_str(), nullptr));
@@ -77,20 +121,18 @@ void MarkLink(BOOL found, WIN32_FIND_DATAW* data) {
 }
 HANDLE WINAPI FindFirstMarkingLinks(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
   HANDLE search = realCalls.FindFirstFileW(pattern, data);
-  MarkLink(search != INVALID_HANDLE_VALUE, data);
-  return search;
+  return MarkLink(search != INVALID_HANDLE_VALUE, data), search;
 }
 BOOL WINAPI FindNextMarkingLinks(HANDLE search, LPWIN32_FIND_DATAW data) {
   const BOOL more = realCalls.FindNextFileW(search, data);
-  MarkLink(more, data);
-  return more;
+  return MarkLink(more, data), more;
 }
 DWORD WINAPI AttributesMarkingLinks(LPCWSTR path) {
   const DWORD attributes = realCalls.GetFileAttributesW(path);
   return attributes != INVALID_FILE_ATTRIBUTES && IsLink(path) ? attributes | FILE_ATTRIBUTE_REPARSE_POINT : attributes;
 }
 
-TEST_F(FolderWalk, LinksAreNeitherEnteredNorRemovedByAnyPhase) {
+TEST_F(Folders, LinksAreNeitherEnteredNorRemovedByAnyPhase) {
   realCalls = sys;
   sys.FindFirstFileW = FindFirstMarkingLinks;
   sys.FindNextFileW = FindNextMarkingLinks;
@@ -112,6 +154,36 @@ TEST_F(FolderWalk, LinksAreNeitherEnteredNorRemovedByAnyPhase) {
   for (const wchar_t* kept :
        {L"entry\\link", L"tree\\link\\keep.txt", L"only\\link\\keep.txt", L"menu\\link", L"empty\\link"})
     EXPECT_TRUE(Exists(kept)) << harness::Narrow(kept);
+}
+
+// Both paths of an entry climb in step, levels + 1 folders each, whether
+// or not the folder below went, and stop at the first protected folder of
+// either path (Programs); a relative folder is taken from nowhere.
+TEST_F(Folders, ShortcutEntriesClimbTheirLevelsOnBothPathsUntilAProtectedFolder) {
+  for (const wchar_t* file : {L"Menu0\\App\\App.lnk", L"Menu2\\A\\B\\C\\C.lnk", L"Rel\\Menu\\App.lnk"})
+    ASSERT_TRUE(sandbox.InstallShortcut(file));
+  for (const wchar_t* folder :
+       {L"Menu4\\Vendor", L"Desk2\\X\\Y\\Z", L"Programs\\Mine\\A", L"Programs\\Mine\\B", L"E\\F\\G", L"H\\I\\J"})
+    ASSERT_TRUE(sandbox.MakeFolder(folder));
+  ProtectAsTemp(L"Programs");
+  pack::Payload payload;
+  payload.shortcuts = {
+      {0, At(L"Menu0\\App"), u"", u"App.lnk"},
+      {2, At(L"Menu2\\A\\B\\C"), At(L"Desk2\\X\\Y\\Z"), u"C.lnk"},
+      {1, At(L"Menu4\\Vendor\\Gone"), u"", u"App.lnk"},
+      {1, u"Rel\\Menu", u"", u"App.lnk"},
+      {255, At(L"Programs\\Mine\\A"), At(L"E\\F\\G"), u""},
+      {255, At(L"H\\I\\J"), At(L"Programs\\Mine\\B"), u""},
+  };
+  Load(payload);
+  ASSERT_TRUE(SetCurrentDirectoryW(sandbox.root().c_str()));
+  RemoveShortcutFiles();
+  RemoveShortcutFolders();
+  for (const wchar_t* gone :
+       {L"Menu0\\App", L"Menu2\\A", L"Desk2\\X", L"Menu4\\Vendor", L"Programs\\Mine", L"E\\F", L"H\\I"})
+    EXPECT_FALSE(sandbox.Exists(gone)) << harness::Narrow(gone);
+  for (const wchar_t* kept : {L"Menu0", L"Menu2", L"Desk2", L"Menu4", L"Rel\\Menu\\App.lnk", L"Programs", L"E", L"H"})
+    EXPECT_TRUE(sandbox.Exists(kept)) << harness::Narrow(kept);
 }
 
 }  // namespace

@@ -1,0 +1,213 @@
+// The file phase in whole runs: which files and folders it touches, what
+// the installer's extension library vetoes or renames, and its questions as
+// a person meets them (read-only files, the last user of a shared library,
+// the running-program warning). Files are installed in the sandbox's "App"
+// folder and listed in the payload; the uninstaller is written beside them.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "harness/harness.h"
+
+namespace {
+
+using harness::ExitedWith;
+using harness::ExpectNoWindow;
+
+class FileScenario : public harness::ScenarioTest {
+ protected:
+  std::wstring Path(const std::wstring& relative) const { return sandbox.Path(relative); }
+  bool Exists(const std::wstring& relative) const { return sandbox.Exists(relative); }
+
+  // Installs sandbox\relative (unless it is a folder, ending in "\") and
+  // lists it in the payload as its folder and name.
+  void Install(const std::wstring& relative, uint8_t flags = 0, DWORD attributes = 0) {
+    if (relative.back() != L'\\') EXPECT_TRUE(sandbox.InstallFile(relative, attributes));
+    const std::wstring path = Path(relative);
+    const size_t cut = path.find_last_of(L'\\');
+    payload.files.push_back({harness::U16(path.substr(0, cut)), harness::U16(path.substr(cut + 1)), flags});
+  }
+  // Which of the files App\<name> are still there, joined by spaces.
+  std::string Left(std::initializer_list<const wchar_t*> names) const {
+    std::string left;
+    for (const wchar_t* name : names)
+      if (Exists(std::wstring(L"App\\") + name)) left += (left.empty() ? "" : " ") + harness::Narrow(name);
+    return left;
+  }
+  // Writes App\uninstall.exe and starts it with the arguments, from folder
+  // (its own when empty).
+  void Start(const std::wstring& arguments = L"/S", const std::wstring& folder = L"") {
+    const std::wstring program = sandbox.WriteUninstaller(L"App\\uninstall.exe", payload);
+    ASSERT_FALSE(program.empty());
+    sandbox.PrepareProcess(&process);
+    ASSERT_TRUE(process.Start(program, arguments, folder));
+  }
+  // Presses the button: Escape for 0, Enter for -1.
+  static void Press(const harness::Dialog& dialog, int button) {
+    if (button == 0) dialog.PressEsc();
+    if (button < 0) dialog.PressEnter();
+    if (button > 0) dialog.Press(button);
+    EXPECT_TRUE(dialog.WaitClosed());
+  }
+  // Waits for the next box of the run, expects message index in it (with
+  // the path of relative for its "%s") and presses the button.
+  void Answer(int button, int index, const std::wstring& relative = L"") {
+    const std::wstring text = harness::Message(index, relative.empty() ? L"" : Path(relative));
+    const harness::Dialog dialog = dialogs.Next();
+    ASSERT_TRUE(dialog) << harness::Narrow(text);
+    EXPECT_EQ(harness::Narrow(dialog.Text()), harness::Narrow(text));
+    Press(dialog, button);
+  }
+
+  pack::Payload payload = harness::StandardPayload();
+  harness::Process process;
+  harness::DialogSequence dialogs{process};
+};
+
+typedef FileScenario FileEntries;
+
+TEST_F(FileEntries, FolderEntriesRemoveOnlyEmptyUnprotectedFolders) {
+  ASSERT_TRUE(sandbox.MakeFolder(L"App\\empty"));
+  Install(L"App\\full\\kept.txt");
+  payload.files.clear();
+  for (const wchar_t* folder : {L"App\\empty\\", L"App\\full\\", L"temp\\"}) Install(folder);  // temp: protected
+  payload.files.push_back({u".", u"", 0});  // the folder the uninstaller is in
+  Start();
+  EXPECT_TRUE(ExitedWith(process.Finish(), 0));
+  EXPECT_FALSE(Exists(L"App\\empty"));
+  EXPECT_TRUE(Exists(L"App\\full\\kept.txt") && Exists(L"temp") && Exists(L"App\\uninstall.exe"));
+}
+
+// The current folder may be any folder, the system folder included: a
+// relative path, listed or made by the extension, names nothing of ours.
+TEST_F(FileEntries, RelativePathsAreNeverUsed) {
+  Install(L"cwd\\victim.txt");
+  Install(L"App\\renamed.txt");
+  payload.files.front().folder = u"";
+  ASSERT_TRUE(harness::AddTestExtension(&payload));
+  process.SetEnvironment(L"RXTEST_EXT_REWRITE", Path(L"App\\renamed.txt") + L"|victim.txt");
+  Start(L"/S", Path(L"cwd"));
+  EXPECT_TRUE(ExitedWith(process.Finish(), 0));
+  EXPECT_TRUE(Exists(L"cwd\\victim.txt") && Exists(L"App\\renamed.txt"));
+}
+
+// The library keeps a and turns c into d.
+TEST_F(FileEntries, ExtensionVetoesAndRenames) {
+  for (const wchar_t* name : {L"App\\a.txt", L"App\\b.txt", L"App\\c.txt", L"App\\d.txt"}) Install(name);
+  payload.files.pop_back();
+  ASSERT_TRUE(harness::AddTestExtension(&payload));
+  process.SetEnvironment(L"RXTEST_EXT_VETO_FILE", Path(L"App\\a.txt"));
+  process.SetEnvironment(L"RXTEST_EXT_REWRITE", Path(L"App\\c.txt") + L"|" + Path(L"App\\d.txt"));
+  Start();
+  EXPECT_TRUE(ExitedWith(process.Finish(), 0));
+  EXPECT_EQ(Left({L"a.txt", L"b.txt", L"c.txt", L"d.txt"}), "a.txt c.txt");
+}
+
+const int kEsc = 0, kEnter = -1, kYesToAll = 1001, kNoToAll = 1002;
+
+// The answers given about c, b and a (asked last listed first), and the
+// files left. No answers: message 9 is empty, and without a question the
+// installer meant read-only files to go.
+struct ReadOnlyCase {
+  const char* name;
+  std::vector<int> answers;
+  const char* left;
+};
+void PrintTo(const ReadOnlyCase& c, std::ostream* out) { *out << c.name; }
+class ReadOnlyFiles : public FileScenario, public ::testing::WithParamInterface<ReadOnlyCase> {};
+
+TEST_P(ReadOnlyFiles, AnswersDecideForTheFileOrForAllThatFollow) {
+  const ReadOnlyCase& c = GetParam();
+  if (c.answers.empty()) payload.messages[9] = u"";
+  for (const wchar_t* name : {L"App\\a.txt", L"App\\b.txt", L"App\\c.txt"}) Install(name, 0, FILE_ATTRIBUTE_READONLY);
+  Start();
+  for (size_t i = 0; i < c.answers.size(); ++i) {
+    const harness::Dialog question = dialogs.Next();
+    ASSERT_TRUE(question) << i;
+    EXPECT_EQ(question.Text(), harness::Message(9, Path(std::wstring(L"App\\") + L"cba"[i] + L".txt")));
+    EXPECT_TRUE(question.HasButton(kYesToAll) && question.HasButton(kNoToAll));
+    Press(question, c.answers[i]);
+  }
+  EXPECT_TRUE(ExpectNoWindow(process));
+  EXPECT_TRUE(ExitedWith(process.Finish(), 0));
+  EXPECT_EQ(Left({L"a.txt", L"b.txt", L"c.txt"}), c.left);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, ReadOnlyFiles,
+                         ::testing::Values(ReadOnlyCase{"NoThenYesToAll", {IDNO, kYesToAll}, "c.txt"},
+                                           ReadOnlyCase{"EnterIsYesThenNoToAll", {kEnter, kNoToAll}, "a.txt b.txt"},
+                                           ReadOnlyCase{"EscapeNoYes", {kEsc, IDNO, IDYES}, "b.txt c.txt"},
+                                           ReadOnlyCase{"NoQuestion", {}, ""}),
+                         [](const ::testing::TestParamInfo<ReadOnlyCase>& info) { return info.param.name; });
+
+// Each uninstall counts one user off a file's SharedDLLs value. Asked last
+// listed first: c (no value at all) and a are answered Yes, b No; other has
+// users left and held is in use: neither is asked about, and held keeps its
+// count for the uninstall that finds it free.
+TEST_F(FileScenario, TheLastUserOfASharedLibraryIsAskedAndTheAnswerDecides) {
+  const wchar_t key[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+  const std::pair<const wchar_t*, DWORD> counts[] = {{L"held", 1}, {L"other", 3}, {L"a", 1}, {L"b", 1}, {L"c", 0}};
+  auto dll = [](const wchar_t* name) { return L"App\\" + std::wstring(name) + L".dll"; };
+  for (const auto& count : counts) {
+    Install(dll(count.first), FileShared);
+    if (count.second != 0)
+      RegSetKeyValueW(HKEY_LOCAL_MACHINE, key, Path(dll(count.first)).c_str(), REG_DWORD, &count.second, 4);
+  }
+  HANDLE held = CreateFileW(Path(L"App\\held.dll").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  Start();
+  Answer(IDYES, 10, L"App\\c.dll");
+  Answer(IDNO, 10, L"App\\b.dll");
+  Answer(IDYES, 10, L"App\\a.dll");
+  EXPECT_TRUE(ExpectNoWindow(process));
+  EXPECT_TRUE(ExitedWith(process.Finish(), 0));
+  CloseHandle(held);
+  EXPECT_EQ(Left({L"held.dll", L"other.dll", L"a.dll", L"b.dll", L"c.dll"}), "held.dll other.dll b.dll");
+  std::vector<long> left;
+  for (const auto& count : counts) {
+    const std::wstring value = Path(dll(count.first));
+    DWORD users = 0, size = 4;
+    const bool has =
+        RegGetValueW(HKEY_LOCAL_MACHINE, key, value.c_str(), RRF_RT_REG_DWORD, nullptr, &users, &size) == 0;
+    left.push_back(has ? long(users) : -1);
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, key, value.c_str());
+  }
+  EXPECT_EQ(left, std::vector<long>({1, 2, -1, 0, -1}));
+}
+
+class RunningProgram : public FileScenario {
+ protected:
+  void SetUp() override {
+    FileScenario::SetUp();
+    Install(L"App\\app.exe", FileCheckInUse);
+    Install(L"App\\readme.txt");
+    held = CreateFileW(Path(L"App\\app.exe").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    Start(L"");
+    Answer(IDOK, 1);
+  }
+  void TearDown() override {
+    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+  }
+  HANDLE held = INVALID_HANDLE_VALUE;
+};
+
+TEST_F(RunningProgram, WarnedUntilTheProgramIsClosed) {
+  Answer(IDRETRY, 15);
+  const harness::Dialog again = dialogs.Next(harness::Message(15));
+  ASSERT_TRUE(again);
+  CloseHandle(held);  // while the warning is open, as a person closes the program
+  held = INVALID_HANDLE_VALUE;
+  again.Press(IDRETRY);
+  Answer(IDOK, 2);
+  EXPECT_TRUE(ExitedWith(process.Finish(), 0));
+  EXPECT_EQ(Left({L"app.exe", L"readme.txt"}), "");
+}
+
+TEST_F(RunningProgram, CancelRemovesNothing) {
+  Answer(IDCANCEL, 15);
+  EXPECT_TRUE(ExitedWith(process.Finish(), 0));
+  EXPECT_EQ(Left({L"readme.txt", L"uninstall.exe"}), "readme.txt uninstall.exe");
+}
+
+}  // namespace

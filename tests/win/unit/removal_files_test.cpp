@@ -1,0 +1,155 @@
+// Fonts and components of the file phase in this process: the font's full
+// name read from generated TrueType files and the registration value that
+// goes with the file; component unregistration through regsvr32 as an NT 6
+// system does it, in-process otherwise, and a component that faults inside
+// DllUnregisterServer.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+
+#include "driver_test_support.h"
+#include "harness/harness.h"
+#include "platform/system_calls.h"
+#include "removal/removal.h"
+#include "removal_files_sfnt.h"
+
+namespace {
+
+// What the fake CreateProcessW was given, and what it does with it.
+enum class Child { Start, Fail, ExitWith259 } childMode;
+std::wstring childProgram, childCommand;
+
+BOOL WINAPI FakeCreateProcess(LPCWSTR program, LPWSTR command, LPSECURITY_ATTRIBUTES a, LPSECURITY_ATTRIBUTES b,
+                              BOOL inherit, DWORD flags, LPVOID environment, LPCWSTR folder, LPSTARTUPINFOW startup,
+                              LPPROCESS_INFORMATION info) {
+  childProgram = program != nullptr ? program : L"(none)";
+  childCommand = command;
+  if (childMode == Child::Fail) return SetLastError(ERROR_FILE_NOT_FOUND), FALSE;
+  wchar_t line[] = L"cmd /c exit 259";
+  if (childMode == Child::ExitWith259) program = nullptr, command = line;
+  return CreateProcessW(program, command, a, b, inherit, flags, environment, folder, startup, info);
+}
+
+EXCEPTION_REGISTRATION_RECORD* ChainHead() {
+  EXCEPTION_REGISTRATION_RECORD* head;
+  asm volatile("movl %%fs:0, %0" : "=r"(head));
+  return head;
+}
+
+class FilePhase : public RunTest {
+ protected:
+  void TearDown() override {
+    sys = saved_;
+    RunTest::TearDown();
+  }
+  // Installs the embedded component as lib\<name> and puts its path in
+  // workPath, as the file phase does; regsvr32 is started by the fake.
+  std::wstring InstallComponent(const wchar_t* resource, const std::wstring& name) {
+    harness::Bytes dll;
+    EXPECT_TRUE(harness::LoadEmbeddedFile(resource, &dll) && sandbox.WriteFile(L"lib\\" + name, dll));
+    wcscpy(run.workPath, sandbox.Path(L"lib\\" + name).c_str());
+    sys.CreateProcessW = FakeCreateProcess;
+    childMode = Child::Start;
+    return run.workPath;
+  }
+  // The component's log: one "<program>|<current folder>" line per call.
+  std::string Log(const std::wstring& component) {
+    harness::Bytes log;
+    harness::ReadWholeFile(component + L".log", &log);
+    return std::string(log.begin(), log.end());
+  }
+  harness::Sandbox sandbox;
+  const SystemCallTable saved_ = sys;
+};
+
+// The last Macintosh full-name record. A cut file gives no name: neither
+// the buffer's old text nor an earlier record's name, nor one whose tail
+// is missing.
+TEST_F(FilePhase, AFontsNameIsTheLastMacintoshFullNameRecordOrNone) {
+  const harness::Bytes two = sfnt::Build({{1, 4, "First"}, {1, 1, "Rx"}, {1, 4, "Second"}, {3, 4, "Win"}});
+  const struct {
+    harness::Bytes font;
+    size_t capacity;
+    const wchar_t* name;  // "" for none
+  } cases[] = {
+      {sfnt::Build(sfnt::FontNames("Rx Sans")), 520, L"Rx Sans Regular"},
+      {two, 520, L"Second"},
+      {harness::Bytes(two.begin(), two.end() - 4), 520, L""},
+      {harness::Bytes(2000, 'x'), 520, L""},
+      {sfnt::Build({{1, 4, "Eleven char"}}), 12, L"Eleven char"},
+      {sfnt::Build({{1, 4, "Twelve chars"}}), 12, L""},  // refused, not cut
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(sandbox.WriteFile(L"font.ttf", c.font));
+    wchar_t name[520] = L"Stale Name";
+    ReadFontFaceName(sandbox.Path(L"font.ttf").c_str(), name, c.capacity);
+    EXPECT_STREQ(name, c.name);
+  }
+}
+
+// The font's value goes when it names this file (by full path here, or by
+// file name for a font in the Fonts folder); a value of the same font name
+// for a copy elsewhere stays.
+TEST_F(FilePhase, OnlyTheFontRegistrationThatNamesThisFileGoes) {
+  run.isNT = true;
+  const std::string family = "Rx Unit " + std::to_string(GetCurrentProcessId());
+  const std::wstring value = std::wstring(family.begin(), family.end()) + L" Regular (TrueType)";
+  ASSERT_TRUE(sandbox.WriteFile(L"mine.ttf", sfnt::Build(sfnt::FontNames(family))));
+  const std::wstring mine = sandbox.Path(L"mine.ttf");
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", 0, nullptr,
+                            0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  auto removedWith = [&](const std::wstring& data) {
+    RegSetValueExW(key, value.c_str(), 0, REG_SZ, (const BYTE*)data.c_str(), DWORD(2 * data.size() + 2));
+    RemoveFontFile(mine.c_str());
+    return RegQueryValueExW(key, value.c_str(), nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS;
+  };
+  EXPECT_FALSE(removedWith(sandbox.Path(L"theirs.ttf")));
+  std::wstring upper = mine;
+  std::transform(upper.begin(), upper.end(), upper.begin(), towupper);
+  EXPECT_TRUE(removedWith(upper));
+  RegDeleteValueW(key, value.c_str());
+  RegCloseKey(key);
+}
+
+// regsvr32 is never found by search in the program's or the current folder;
+// a child that exits with 259 (STILL_ACTIVE) does not hold the wait.
+TEST_F(FilePhase, OnNt6RegsvrUnregistersAComponentByItsFullPathAndItsEndEndsTheWait) {
+  run.isNT6 = true;
+  const std::wstring component = InstallComponent(L"RETRAX_TEST_COMPONENT_DLL", L"component.dll");
+  UnregisterComponent();
+  wchar_t system[MAX_PATH];
+  GetSystemDirectoryW(system, MAX_PATH);
+  EXPECT_EQ(childProgram, std::wstring(system) + L"\\regsvr32.exe");
+  EXPECT_EQ(childCommand, L"regsvr32 /u /s \"" + component + L"\"");
+  EXPECT_EQ(Log(component).substr(0, 13), "regsvr32.exe|");
+  EXPECT_STREQ(run.workPath, component.c_str()) << "the file phase deletes what workPath names next";
+
+  childMode = Child::ExitWith259;
+  const DWORD start = GetTickCount();
+  UnregisterComponent();
+  EXPECT_LT(GetTickCount() - start, 20000u);
+}
+
+// Below NT 6, or when regsvr32 cannot be started, the call is made in this
+// process from the component's folder: three faults in a row, each
+// contained, leave the thread's exception chain as it was (a fault after the
+// guard must reach the handlers it had).
+TEST_F(FilePhase, InProcessFaultsInsideTheComponentAreContained) {
+  const std::wstring component = InstallComponent(L"RETRAX_TEST_COMPONENT_CRASH_DLL", L"crash.dll");
+  EXCEPTION_REGISTRATION_RECORD* const head = ChainHead();
+  childMode = Child::Fail;
+  for (int i = 0; i < 3; ++i) {
+    run.isNT6 = i == 2;
+    UnregisterComponent();
+  }
+  EXPECT_EQ(ChainHead(), head);
+  const std::string line = "retrax_win_unit.exe|" + harness::Narrow(sandbox.Path(L"lib")) + "\n";
+  EXPECT_EQ(Log(component), line + line + line);
+  EXPECT_EQ(GetModuleHandleW(L"crash.dll"), nullptr) << "the library is freed after the fault";
+}
+
+}  // namespace
