@@ -25,15 +25,6 @@ class ScratchFolder : public harness::Sandbox {
     for (const wchar_t* name : {L"TMP", L"TEMP"}) environment_.Set(name, Temp());
   }
   std::wstring Temp(const std::wstring& name = L"") const { return Path(name.empty() ? L"temp" : L"temp\\" + name); }
-  int TempEntries() const {
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(Temp(L"*").c_str(), &found);
-    int count = 0;
-    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found))
-      count += found.cFileName[0] != L'.';
-    if (search != INVALID_HANDLE_VALUE) FindClose(search);
-    return count;
-  }
 
  private:
   recorder::ScopedEnvironment environment_;

@@ -1,12 +1,8 @@
-// The command line as installers, the self-removal copy and people write
-// it; whole runs (CommandLineRun) show what each switch does to a run.
-#include <gtest/gtest.h>
-#include <windows.h>
-
-#include <string>
-
+// The spine's edges in the test's own process: the command line as
+// installers, the self-removal copy and people write it (whole runs,
+// CommandLineRun, show what each switch does), and the hidden main window.
 #include "driver/command_line.h"
-#include "driver/run_state.h"
+#include "driver_test_support.h"
 
 namespace {
 
@@ -32,7 +28,6 @@ TEST_F(CommandLine, SwitchesAndTheDeletionPath) {
   } cases[] = {
       {L"-s", "QS", RUN_UNINSTALL, L""},
       {L"/Sabc-X", "QSX", RUN_UNINSTALL, L""},  // a separator inside a word starts a switch
-      {L"/Z   /x", "QX", RUN_UNINSTALL, L""},   // unknown letters are skipped
       {L"/Q later /S", "Q", RUN_UNINSTALL, L""},  // a bare word ends the switches
       {L"/D \"C:\\App Folder\\uninst.exe\" /S", "QS", RUN_DELETION, L"C:\\App Folder\\uninst.exe"},
       {L"/D \"C:\\No End\\u.exe", "", RUN_DELETION, L"C:\\No End\\u.exe"},
@@ -70,6 +65,25 @@ TEST_F(CommandLine, ASeparatorOrPathAtTheVeryEndReadsNothingBeyond) {
     ParseCommandLineText(atEnd);
   }
   VirtualFree(memory, 0, MEM_RELEASE);
+}
+
+using MainWindow = RunTest;
+
+// A task manager closes the hidden window. Its quit message is dropped by
+// the pump of the next progress step, and the end of the run must not wait
+// for a second one.
+void CALLBACK GiveUp(HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(0); }
+
+TEST_F(MainWindow, ClosedFromOutsideItEndsTheRunWithoutWaiting) {
+  ASSERT_TRUE(RegisterMainWindowClass() && CreateMainWindow());
+  PostMessageW(run.mainWindow, WM_CLOSE, 0, 0);
+  SetProgress(10);
+  EXPECT_EQ(run.mainWindow, nullptr) << "no box may be owned by the dead window";
+  UINT_PTR timer = SetTimer(nullptr, 0, 2000, GiveUp);
+  const DWORD start = GetTickCount();
+  DestroyMainWindow();
+  KillTimer(nullptr, timer);
+  EXPECT_LT(GetTickCount() - start, 1000u) << "the final drain waited for a quit message that was gone";
 }
 
 }  // namespace
