@@ -30,8 +30,7 @@ int main(int argc, char** argv) {
   full.extensionContent = ExtensionPathContent(u"C:\\ext.dll");
   full.opaque = {1, 2, 3, 4};
   Bytes skipped;  // a retired tag, an unknown one, and an end chunk with a body
-  AppendChunk(&skipped, CHUNK_UNUSED_1238, {0x7F, 0x7F, 0, 0});
-  AppendChunk(&skipped, 0x4242, {1, 2, 3});
+  AppendChunk(&skipped, CHUNK_UNUSED_1238, {0x7F, 0x7F, 0, 0}), AppendChunk(&skipped, 0x4242, {1, 2, 3});
   AppendChunk(&skipped, CHUNK_END, {9, 9});
   const std::string dir = argv[1];
   if (!(Save(dir + "/smallest.bin", EncodePayload(Payload())) && Save(dir + "/full.bin", EncodePayload(full)) &&

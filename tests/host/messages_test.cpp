@@ -23,16 +23,7 @@ TEST(FormatMessageInto, PayloadTextIsNeverAFormatAndIsCutToTheBuffer) {
       {u"%s", u"xyz", 1, u""},
   };
   for (const auto& c : cases) EXPECT_EQ(Format(c.message, c.argument, c.capacity), c.out);
-  std::u16string longPath(2000, u'p');
-  EXPECT_EQ(Format(u"Remove %s?", longPath.c_str()).size(), MESSAGE_BUFFER_UNITS - 1u);
-}
-
-TEST_F(PayloadTest, MessageTablesReplaceOnlyWhenTheyHoldMessages) {
-  auto table = [](std::vector<std::u16string> t) { return Chunk(CHUNK_MESSAGES, pack::EncodeMessages({t})); };
-  ASSERT_EQ(Read(Payload({table({u"old"}), table({u"new", u""}), table({})})), PAYLOAD_OK);
-  EXPECT_EQ(Text(LookupMessage(&data, 0, 0)), u"new");
-  EXPECT_EQ(LookupMessage(&data, 0, 2), kEmptyText);
-  EXPECT_EQ(LookupMessage(&data, 0, -1), kEmptyText);
+  EXPECT_EQ(Format(u"Remove %s?", std::u16string(2000, u'p').c_str()).size(), MESSAGE_BUFFER_UNITS - 1u);
 }
 
 }  // namespace

@@ -38,20 +38,17 @@ void Prepend(std::vector<T>* to, const std::vector<T>& from) { to->insert(to->be
 void MakeRepeated(Bytes* bytes, pack::Payload* expected) {
   pack::Payload first, second;
   first.header = {3, u"setup.exe /u", u"http://a"}, second.header = {HEADER_WAIT_FOR_COMMAND, u"", u"done.html"};
-  first.messages = {u"old"};
-  second.messages = {u"Titel \u00e4", u"", u"%s \U0001F600"};
+  first.messages = {u"old"}, second.messages = {u"Titel \u00e4", u"", u"%s \U0001F600"};
   first.files = {{u".", u"app.exe", FileCheckInUse}, {u".\\bin", u"", 0}};
   second.files = {{std::u16string(300, u'f'), std::u16string(218, u'n'), FileShared | FileComponent}};
   first.shortcuts = {{255, u"#Programs#\\App", u"", u"App.lnk"}};
   second.shortcuts = {{0, std::u16string(700, u'a'), std::u16string(70, u'b'), std::u16string(7, u'c')}};
   first.registry = {{0x80000002u, u"Software\\App"}};
   second.registry = {{0x80000001u, std::u16string(519, u'k')}};
-  first.folderTrees = {u"cache\\*.*", u"#AppData#\\App\\*.log"};
-  second.folderTrees = {u"logs\\*.txt"};
+  first.folderTrees = {u"cache\\*.*", u"#AppData#\\App\\*.log"}, second.folderTrees = {u"logs\\*.txt"};
   first.hasExtension = second.hasExtension = second.hasOpaque = true;
   first.extensionContent = pack::ExtensionPathContent(u"C:\\ext.dll");
-  second.extensionContent = Bytes(300, 0x4D);
-  second.opaque = {1, 2, 3, 4};
+  second.extensionContent = Bytes(300, 0x4D), second.opaque = {1, 2, 3, 4};
   *bytes = pack::EncodePayload(first);
   bytes->resize(bytes->size() - 12);  // no end chunk between the two
   *bytes = *bytes + pack::EncodePayload(second);

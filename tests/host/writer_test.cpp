@@ -1,5 +1,4 @@
-// The writer's side of the program file: attaching a payload, and the
-// UTF-8 conversions of retrax-pack's input.
+// The writer's side of the program file: attaching a payload.
 #include "payload_fixture.h"
 
 namespace {
@@ -24,13 +23,6 @@ TEST(AttachPayload, ReplacesWhateverFollowsTheProgramProper) {
   Bytes twice = Stub(74) + marker + Bytes(4);  // both inside the program proper
   for (const Bytes& bad : {Stub(65), Stub(19), Bytes(64, 0), twice})
     EXPECT_FALSE(pack::AttachPayload(bad, {1}, &out, &error));
-}
-
-TEST(Utf8, StrictBothWays) {
-  std::u16string text;
-  ASSERT_TRUE(pack::FromUtf8("C:\\Prog\xC3\xA9 \xF0\x9F\x98\x80", &text));
-  EXPECT_EQ(pack::ToUtf8(text), "C:\\Prog\xC3\xA9 \xF0\x9F\x98\x80");
-  for (const char* bad : {"\xC0\xAF", "\xED\xA0\x80", "\xE2\x82"}) EXPECT_FALSE(pack::FromUtf8(bad, &text)) << bad;
 }
 
 }  // namespace

@@ -12,7 +12,6 @@
 namespace packtest {
 
 struct PeLayout {
-  bool pe32plus = false;  // a 64-bit image
   bool dll = true;
   std::vector<std::string> exports = {"DllCanUnloadNow", "DllRegisterServer", "DllUnregisterServer"};
 };
@@ -39,13 +38,12 @@ inline pack::Bytes MakePeImage(const PeLayout& layout) {
   image[0] = 'M', image[1] = 'Z';
   pack::WriteU32(&image[0x3C], pe);
   memcpy(&image[pe], "PE\0\0", 4);
-  pack::WriteU32(&image[pe + 4], layout.pe32plus ? 0x18664 : 0x1014C);  // machine, one section
-  const uint32_t optionalSize = layout.pe32plus ? 240 : 224;
+  pack::WriteU32(&image[pe + 4], 0x1014C);  // machine x86, one section
+  const uint32_t optionalSize = 224;
   pack::WriteU32(&image[pe + 20], optionalSize | (0x0102u | (layout.dll ? 0x2000u : 0)) << 16);
-  image[optional] = 0x0B;
-  image[optional + 1] = layout.pe32plus ? 0x02 : 0x01;
+  image[optional] = 0x0B, image[optional + 1] = 0x01;
   pack::WriteU32(&image[optional + 60], align);  // SizeOfHeaders
-  const uint32_t directories = optional + (layout.pe32plus ? 108 : 92);
+  const uint32_t directories = optional + 92;
   const uint32_t header[] = {16, rva, 40 + 10 * count};  // directory count, export table RVA and size
   for (int i = 0; i < 3; ++i) pack::WriteU32(&image[directories + 4 * i], header[i]);
   const uint32_t sectionHeader[] = {raw, rva, raw, align};  // sizes, address, file position (name left empty)

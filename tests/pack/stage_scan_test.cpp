@@ -25,14 +25,12 @@ class StageScanTest : public packtest::ScratchTest {
 };
 
 TEST_F(StageScanTest, TheFilePhaseAloneRemovesEverythingThatWasStaged) {
-  packtest::PeLayout plain, wide;
+  packtest::PeLayout plain;
   plain.exports = {"DllRegister", "DllRegisterServerEx"};
-  wide.pe32plus = true;
   for (const char* name : {"app.exe", "empty/", "plugins/", "plugins/extra/", "plugins/extra/b.dat", "Sans.TTF"})
     Make(name);
   Make("plugins/com.dll", packtest::MakePeImage(packtest::PeLayout()));
   Make("plugins/plain.dll", packtest::MakePeImage(plain));
-  Make("plugins/wide.dll", packtest::MakePeImage(wide));
   ASSERT_EQ(Pack({"scan", Stage(), "--name", "Example App", "-o", Path("app.json")}), 0) << err_;
   ASSERT_EQ(Pack({"verify", Path("app.json")}), 0) << out_;
   EXPECT_TRUE(Said(out_, "0 errors, 0 warnings")) << out_;
@@ -41,9 +39,8 @@ TEST_F(StageScanTest, TheFilePhaseAloneRemovesEverythingThatWasStaged) {
   const packtool::StageScan scan = packtool::ScanStagedFolder(Stage());
   for (size_t i = scan.items.size(); i-- > 0;) {
     const pack::FileRecord& record = scan.items[i].record;
-    const bool component = record.name == u"com.dll" || record.name == u"wide.dll";
-    EXPECT_EQ(record.flags, record.name == u"Sans.TTF" ? FileFont : component ? FileComponent : 0)
-        << scan.items[i].hostPath;
+    const uint8_t flags = record.name == u"Sans.TTF" ? FileFont : record.name == u"com.dll" ? FileComponent : 0;
+    EXPECT_EQ(record.flags, flags) << scan.items[i].hostPath;
     std::string path = Stage() + pack::ToUtf8(record.folder).substr(1);
     std::replace(path.begin(), path.end(), '\\', '/');
     record.name.empty() ? rmdir(path.c_str()) : unlink((path + "/" + pack::ToUtf8(record.name)).c_str());
@@ -59,16 +56,6 @@ TEST_F(StageScanTest, SymbolicLinksAreListedByNameAndNeverFollowed) {
   EXPECT_EQ(scan.items[0].record.name, u"linked") << "a file entry, never a folder to empty";
   ASSERT_EQ(scan.findings.size(), 1u);
   EXPECT_EQ(scan.findings[0].text.find("is a symbolic link and was not followed"), 0u) << scan.findings[0].text;
-}
-
-TEST_F(StageScanTest, NamesWindowsCannotHoldStopTheManifestUnlessForced) {
-  for (const char* name : {"good.txt", "a:b.txt", "nul/"}) Make(name);
-  EXPECT_EQ(Pack({"scan", Stage(), "-o", Path("app.json")}), 1);
-  EXPECT_FALSE(packtool::FileExists(Path("app.json")));
-  for (const char* error : {"a:b.txt: error: the name holds ':'", "nul: error: the name is a device name",
-                            "2 errors; nothing written"})
-    EXPECT_TRUE(Said(err_, error)) << error << "\n" << err_;
-  EXPECT_EQ(Pack({"scan", Stage(), "-o", Path("app.json"), "--force"}), 0) << err_;
 }
 
 }  // namespace

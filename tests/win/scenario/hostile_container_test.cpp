@@ -21,9 +21,8 @@ TEST_F(HostileContainer, EveryHostilePayloadEndsInItsOutcome) {
 TEST_F(HostileContainer, APayloadOffsetInsideTheProgramEndsCleanly) {
   hostile::Bytes whole;
   std::string error;
-  ASSERT_TRUE(pack::AttachPayload(harness::RetraxProgram(), pack::EncodePayload(hostile::BasePayload()), &whole,
-                                  &error))
-      << error;
+  const hostile::Bytes payload = pack::EncodePayload(hostile::BasePayload());
+  ASSERT_TRUE(pack::AttachPayload(harness::RetraxProgram(), payload, &whole, &error)) << error;
   const long field = pack::FindPayloadOffsetField(whole);
   ASSERT_GE(field, 0);
   for (uint32_t offset : {0x40u, (uint32_t)field, (uint32_t)harness::RetraxProgram().size() - 1}) {

@@ -1,9 +1,7 @@
-// Shared steps of the hostile-payload scenarios: markers in every protected
-// folder and beside App, the application the base payload lists, and silent
-// runs of App\uninstall.exe whose every box is recorded and answered.
-//
-// A run may end in only three ways: with 0, with -1 after the report, or as
-// a failure of the test: a crash, a hang (killed at the limit), a lost marker.
+// Shared steps of the hostile-payload scenarios: markers, the application
+// the base payload lists, and silent runs of App\uninstall.exe whose boxes
+// are recorded and answered. A run ends with 0, or with -1 after the report;
+// a crash, a hang (killed at the limit) or a lost marker fails the test.
 #pragma once
 #include <string>
 #include <vector>
@@ -26,15 +24,13 @@ class HostileScenario : public harness::MarkedScenario {
     ASSERT_TRUE(InstallApp());
   }
   bool InstallApp() {
-    for (const wchar_t* file : kAppFiles)
-      if (!sandbox.InstallFile(file, 0)) return false;
-    return true;
+    bool ok = true;
+    for (const wchar_t* file : kAppFiles) ok = ok && sandbox.InstallFile(file, 0);
+    return ok;
   }
   harness::RunOptions Options(DWORD limitMs = kRunLimitMs) const {
     harness::RunOptions options;
-    options.dismissDialogs = true;
-    options.sandbox = &sandbox;
-    options.timeoutMs = limitMs;
+    options.dismissDialogs = true, options.sandbox = &sandbox, options.timeoutMs = limitMs;
     return options;
   }
   // Writes App\uninstall.exe with payload and runs it silently.
@@ -53,20 +49,16 @@ class HostileScenario : public harness::MarkedScenario {
     if (!completes) {
       if (c) {
         EXPECT_EQ(run.dialogs[0].text, harness::Wide(c->report.For(harness::U16(program))));
-        const std::wstring caption = harness::Wide(c->report.caption);
-        EXPECT_EQ(run.dialogs[0].caption, caption.substr(0, run.dialogs[0].caption.size()));
-        EXPECT_EQ(run.dialogs[0].caption.empty(), caption.empty());
+        EXPECT_EQ(run.dialogs[0].caption, harness::Wide(c->report.caption));
       }
       for (const wchar_t* file : kAppFiles) EXPECT_TRUE(sandbox.Exists(file)) << "a damaged payload removes nothing";
     }
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW(sandbox.Path(L"temp\\*").c_str(), &found);
-    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
-      const std::wstring name = found.cFileName;
-      EXPECT_TRUE(name == L"." || name == L".." || name.compare(0, 16, L"retrax-sentinel-") == 0)
-          << "left in the run's temporary folder: " << harness::Narrow(name);
-    }
-    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found))
+      EXPECT_EQ(found.cFileName[0] == L'.' || wcsncmp(found.cFileName, L"retrax-sentinel-", 16) == 0, true)
+          << "left in the run's temporary folder: " << harness::Narrow(found.cFileName);
+    FindClose(search);
     EXPECT_TRUE(MarkersInPlace());
   }
 
