@@ -21,7 +21,6 @@ Bytes Embedded(const wchar_t* name) {
 class ExtensionHost : public ::testing::Test {
  protected:
   void SetUp() override {
-    saved_ = run;
     run.installDir = installDir_;
     environment.Set(L"RXTEST_EXT_LOG", scratch.Path(L"calls.log"));
   }
@@ -51,7 +50,7 @@ class ExtensionHost : public ::testing::Test {
   Lines Log() { return harness::ReadLines(scratch.Path(L"calls.log")); }
   ScratchFolder scratch;
   recorder::ScopedEnvironment environment;
-  RunState saved_;
+  const RunState saved_ = run;
   wchar_t installDir_[RX_MAX_PATH] = L"C:\\App\\";
 };
 

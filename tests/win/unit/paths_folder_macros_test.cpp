@@ -19,7 +19,9 @@ std::wstring Resolve(uint32_t id) {
   wchar_t buffer[RX_MAX_PATH];
   return ResolveFolder(buffer, id) ? buffer : L"-";
 }
-std::wstring Trimmed(std::wstring path) { return path.size() > 3 && path.back() == L'\\' ? path.substr(0, path.size() - 1) : path; }
+std::wstring Trimmed(const std::wstring& path) {
+  return path.size() > 3 && path.back() == L'\\' ? path.substr(0, path.size() - 1) : path;
+}
 std::wstring Shell(int csidl) {
   wchar_t path[MAX_PATH] = L"";
   SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
@@ -114,7 +116,8 @@ TEST_P(ProtectedFolders, RootsAndEverySpellingOfTheWellKnownFolders) {
         slashes + L"/", w + L" ", w + L"\\..", System(false) + L"\\..\\..\\" + w.substr(3), std::wstring(shortPf),
         Trimmed(Shell(CSIDL_PERSONAL)), Trimmed(Resolve(FOLDER_PROGRAM_FILES_X64)), Trimmed(Resolve(FOLDER_TEMP))})
     EXPECT_TRUE(IsProtectedFolder(path.c_str())) << harness::Narrow(path);
-  for (const std::wstring& path : {pf + L"\\App", std::wstring(shortPf) + L"\\App", w + L"\\Temp\\..\\Fonts\\x", w + L"2"})
+  for (const std::wstring& path :
+       {pf + L"\\App", std::wstring(shortPf) + L"\\App", w + L"\\Temp\\..\\Fonts\\x", w + L"2"})
     EXPECT_FALSE(IsProtectedFolder(path.c_str())) << harness::Narrow(path);
 }
 

@@ -23,7 +23,7 @@ pack::Bytes LargePayload(size_t shift) {
   pack::Payload p;
   p.messages = {u"Title", u"Remove?", u"Done", u"Yes"};
   for (int i = 0; i < 3000; ++i)
-    p.files.push_back({i % 2 ? u".\\bin" : u"C:\\Program Files\\App", u"file" + std::u16string(i % 17, u'x'), (uint8_t)i});
+    p.files.push_back({i % 2 ? u".\\bin" : u"C:\\App", u"file" + std::u16string(i % 17, u'x'), (uint8_t)i});
   p.hasExtension = true;
   p.extensionContent.resize(70000);
   for (size_t i = 0; i < p.extensionContent.size(); ++i) p.extensionContent[i] = (uint8_t)(i * 7);
