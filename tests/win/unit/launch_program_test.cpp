@@ -127,6 +127,10 @@ TEST_F(Launch, ThePreUninstallProgramGoesWholeOrNotAtAllAndItsArgumentsAreNeverC
   };
   for (const auto& c : cases) EXPECT_EQ(PreUninstall(c[0]), c[1]) << harness::Narrow(c[0]);
   EXPECT_EQ(PreUninstall(L"tool.exe", HEADER_WAIT_FOR_COMMAND), L"C:\\App\\tool.exe||wait");
+  wcscpy(installDir, (L"C:\\" + std::wstring(246, L'f') + L"\\").c_str());
+  std::wstring cut = L"\"#InstallDir#\\t.exe\" ";
+  for (int i = 0; i < 300; ++i) cut += L"#InstallDir#";
+  EXPECT_EQ(PreUninstall(cut), L"") << "arguments cut at the expansion's working buffer";
 }
 
 }  // namespace
