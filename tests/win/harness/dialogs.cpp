@@ -1,9 +1,11 @@
-#include "harness/harness.h"
+#include "harness/dialogs.h"
 
 #include <commctrl.h>
 
 #include <algorithm>
 #include <map>
+
+#include "harness/harness.h"
 
 namespace harness {
 
@@ -12,47 +14,24 @@ namespace {
 const DWORD kPollMs = 5;
 const int kMessageBoxTextId = 0xFFFF;
 
-std::wstring TextOf(HWND window) {
+std::wstring TextOf(HWND window, bool className = false) {
   wchar_t text[2048];
-  const int length = window ? GetWindowTextW(window, text, 2048) : 0;
+  const int length = !window ? 0 : className ? GetClassNameW(window, text, 2048) : GetWindowTextW(window, text, 2048);
   return std::wstring(text, length > 0 ? length : 0);
 }
 
-std::wstring ClassOf(HWND window) {
-  wchar_t name[64];
-  const int length = GetClassNameW(window, name, 64);
-  return std::wstring(name, length > 0 ? length : 0);
-}
-
-struct WindowSearch {
-  DWORD processId;
-  bool dialogsOnly;
-  std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectWindows(HWND window, LPARAM context) {
-  WindowSearch* search = reinterpret_cast<WindowSearch*>(context);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  if (owner == search->processId && IsWindowVisible(window) && (!search->dialogsOnly || ClassOf(window) == L"#32770")) {
-    search->found.push_back(window);
-  }
-  return TRUE;
-}
-
 std::vector<HWND> VisibleWindows(DWORD processId, bool dialogsOnly) {
-  WindowSearch search = {processId, dialogsOnly, {}};
-  EnumWindows(CollectWindows, reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  std::vector<HWND> found;
+  for (HWND window = NULL; (window = FindWindowExW(NULL, window, dialogsOnly ? L"#32770" : NULL, NULL)) != NULL;) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == processId && IsWindowVisible(window)) found.push_back(window);
+  }
+  return found;
 }
 
 bool Ask(HWND window, UINT message, DWORD_PTR* answer) {
   return window && SendMessageTimeoutW(window, message, 0, 0, SMTO_ABORTIFHUNG, 1000, answer);
-}
-
-bool Ready(HWND window) {
-  DWORD_PTR answer;
-  return IsWindowVisible(window) && IsWindowEnabled(window) && Ask(window, WM_NULL, &answer);
 }
 
 Dialog WaitForReady(const Process& process, DWORD timeoutMs, const std::vector<HWND>& except, const std::wstring* text,
@@ -67,8 +46,9 @@ Dialog WaitForReady(const Process& process, DWORD timeoutMs, const std::vector<H
       const Dialog dialog(window);
       // The progress bar is looked for once the dialog is ready: before,
       // its controls may not all be there.
-      if (std::count(except.begin(), except.end(), window) || !Ready(window) ||
-          (skipProgress && dialog.IsProgressDialog())) {
+      DWORD_PTR answer;  // ready: see dialogs.h
+      if (std::count(except.begin(), except.end(), window) || !IsWindowEnabled(window) ||
+          !Ask(window, WM_NULL, &answer) || (skipProgress && dialog.IsProgressDialog())) {
         continue;
       }
       const std::wstring shown = dialog.Text();
@@ -107,7 +87,7 @@ std::vector<Button> Dialog::Buttons() const {
   std::vector<Button> buttons;
   for (HWND child = GetWindow(window_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
     const LONG type = GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK;
-    if (_wcsicmp(ClassOf(child).c_str(), L"Button") == 0 && (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON)) {
+    if (_wcsicmp(TextOf(child, true).c_str(), L"Button") == 0 && (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON)) {
       buttons.push_back({GetDlgCtrlID(child), TextOf(child)});
     }
   }
@@ -159,14 +139,12 @@ Dialog DialogSequence::Take(const std::wstring* text, DWORD timeoutMs) {
   for (;;) {
     const bool ended = process.Ended();
     for (HWND window : VisibleWindows(process.id(), false)) {
-      return ::testing::AssertionFailure() << "a window of class \"" << Narrow(ClassOf(window)) << "\" after "
-                                           << process.ElapsedMs() << " ms, caption \"" << Narrow(TextOf(window))
-                                           << "\", text \"" << Narrow(Dialog(window).Text()) << "\"";
+      return ::testing::AssertionFailure()
+             << "a window of class \"" << Narrow(TextOf(window, true)) << "\" after " << process.ElapsedMs()
+             << " ms, caption \"" << Narrow(TextOf(window)) << "\", text \"" << Narrow(Dialog(window).Text()) << "\"";
     }
     if (ended) return ::testing::AssertionSuccess();
-    if (GetTickCount() - start >= timeoutMs) {
-      return ::testing::AssertionFailure() << "no window, but the process still ran after " << timeoutMs << " ms";
-    }
+    if (GetTickCount() - start >= timeoutMs) return ::testing::AssertionFailure() << "still running: no end, no window";
     Sleep(kPollMs);
   }
 }

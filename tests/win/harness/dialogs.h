@@ -1,27 +1,20 @@
-// Driving the program's windows like a person: wait for a message box or
-// dialog of the process under test, read it, answer it.
-//
-// Dialogs are top-level "#32770" windows of the process (Wine's crash
-// dialog is one too). One counts as there only once it is ready: visible,
-// enabled, and answering a sent message. The program's thread answers only
-// where it waits for messages, so a ready box has been through
-// WM_INITDIALOG: its texts are set and its focus is on its default button.
-// On a loaded machine a box was once taken while its text was still empty,
-// and the Enter posted to it went nowhere.
-//
-// Answers are posted, as a click or a key would be, and handled by the
-// program's own loop: Press(id) as BN_CLICKED from that button; Esc and
-// Enter as WM_KEYDOWN/WM_KEYUP to the control with the focus, which the
-// box's IsDialogMessageW turns into IDCANCEL or the default button. No
-// SendInput: under the virtual display without a window manager no window
-// reliably has the keyboard focus.
+// Driving the program's windows like a person. Dialogs are top-level
+// "#32770" windows of the process (Wine's crash dialog is one too), taken
+// only once ready: visible, enabled, and answering a sent message, which
+// the program's thread does only where it waits for messages, so a ready
+// box has been through WM_INITDIALOG, its texts set and its focus on its
+// default button. (On a loaded machine a box was once taken with its text
+// still empty, and the Enter posted to it went nowhere.) Answers are
+// posted as a click or a key would be: BN_CLICKED from a button, or
+// WM_KEYDOWN/UP to the focused control, which the box's IsDialogMessageW
+// turns into IDCANCEL or the default button. No SendInput: without a window
+// manager no window reliably has the keyboard focus.
 #pragma once
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "harness/process.h"
 
@@ -43,9 +36,7 @@ class Dialog {
   explicit operator bool() const { return window_ != NULL; }
   HWND window() const { return window_; }
   bool IsOpen() const { return window_ && IsWindow(window_) && IsWindowVisible(window_); }
-  // True once it went, waiting at most timeoutMs.
-  bool WaitClosed(DWORD timeoutMs = kDefaultDialogTimeoutMs) const;
-
+  bool WaitClosed(DWORD timeoutMs = kDefaultDialogTimeoutMs) const;  // true once it went
   std::wstring Caption() const;
   // A message box's text (control 0xFFFF), or the program's dialogs' 1000.
   std::wstring Text() const;
@@ -56,7 +47,6 @@ class Dialog {
   bool IsProgressDialog() const { return HasButton(1009); }  // its bar
   HWND Owner() const { return GetWindow(window_, GW_OWNER); }
   int ProgressPosition() const;  // -1 without a bar or an answer
-
   void Press(int id) const;
   void PressEsc() const { PressKey(VK_ESCAPE); }
   void PressEnter() const { PressKey(VK_RETURN); }
@@ -94,14 +84,12 @@ class DialogSequence {
 };
 
 // Passes when the process shows no visible top-level window (the main
-// window is never shown) until it ends, waiting at most timeoutMs; fails
-// with the first one's class, caption and text. Polled: a window shown for
-// a few milliseconds can slip through.
+// window never is) until it ends, within timeoutMs. Polled: a window shown
+// for a few milliseconds can slip through.
 ::testing::AssertionResult ExpectNoWindow(const Process& process, DWORD timeoutMs = kDefaultRunTimeoutMs);
 
-// With RETRAX_SCREENSHOT_DIR set to a folder in the prefix, saves what the
-// display shows of the dialog as <folder>\<name>.bmp, for
-// docs/screenshots/update.sh; else nothing.
+// With RETRAX_SCREENSHOT_DIR set (docs/screenshots/update.sh), saves what
+// the display shows of the dialog as <that folder>\<name>.bmp.
 void SaveScreenshotForDocs(const Dialog& dialog, const std::wstring& name);
 
 }  // namespace harness

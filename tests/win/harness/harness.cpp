@@ -6,7 +6,6 @@ namespace harness {
 
 namespace {
 
-// Every sandbox lives below this folder; RemoveTree refuses anything else.
 const wchar_t kSandboxRoot[] = L"C:\\retrax-tests";
 const wchar_t kRegistryRoot[] = L"Software\\RetraxTests";
 
@@ -17,10 +16,9 @@ bool IsBelowSandboxRoot(const std::wstring& path) {
 }
 
 bool MakeFolders(const std::wstring& path) {
-  if (CreateDirectoryW(path.c_str(), NULL) || GetLastError() == ERROR_ALREADY_EXISTS) return true;
   const size_t cut = path.find_last_of(L'\\');
-  return cut != std::wstring::npos && cut >= 3 && MakeFolders(path.substr(0, cut)) &&
-         (CreateDirectoryW(path.c_str(), NULL) || GetLastError() == ERROR_ALREADY_EXISTS);
+  if (cut != std::wstring::npos && cut >= 3 && !FileExists(path.substr(0, cut))) MakeFolders(path.substr(0, cut));
+  return CreateDirectoryW(path.c_str(), NULL) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
 // A file or a folder tree, read-only files included; links are removed,
@@ -44,6 +42,7 @@ void RemoveBelow(const std::wstring& path, DWORD attributes) {
   RemoveDirectoryW(path.c_str());
 }
 
+// Refuses anything not below kSandboxRoot.
 void RemoveTree(const std::wstring& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
   if (IsBelowSandboxRoot(path) && attributes != INVALID_FILE_ATTRIBUTES) RemoveBelow(path, attributes);
@@ -82,15 +81,12 @@ std::string Narrow(const std::wstring& text) {
 }
 
 bool ReadWholeFile(const std::wstring& path, Bytes* out) {
-  HANDLE file =
-      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, 0);
   if (file == INVALID_HANDLE_VALUE) return false;
-  LARGE_INTEGER size;
-  DWORD read = 0;
-  bool ok = GetFileSizeEx(file, &size) && size.QuadPart < (1LL << 30);
-  if (ok) out->resize(static_cast<size_t>(size.QuadPart));
-  ok = ok && (out->empty() ||
-              (ReadFile(file, out->data(), static_cast<DWORD>(out->size()), &read, NULL) && read == out->size()));
+  DWORD read = 0, size = GetFileSize(file, NULL);
+  out->resize(size == INVALID_FILE_SIZE ? 0 : size);
+  const bool ok =
+      size != INVALID_FILE_SIZE && (!size || (ReadFile(file, out->data(), size, &read, NULL) && read == size));
   CloseHandle(file);
   return ok;
 }
@@ -160,8 +156,7 @@ std::wstring Sandbox::WriteUninstaller(const std::wstring& relative, const Bytes
 
 void Sandbox::PrepareProcess(Process* process) const {
   MakeFolders(Path(L"temp"));
-  process->SetEnvironment(L"TMP", Path(L"temp"));
-  process->SetEnvironment(L"TEMP", Path(L"temp"));
+  for (const wchar_t* name : {L"TMP", L"TEMP"}) process->SetEnvironment(name, Path(L"temp"));
 }
 
 std::wstring Sandbox::RegistryKey(const std::wstring& relative) const {
@@ -185,14 +180,14 @@ bool Sandbox::SetRegistryValue(HKEY root, RegistryView view, const std::wstring&
 }
 
 bool Sandbox::RegistryKeyExists(HKEY root, RegistryView view, const std::wstring& relative) const {
-  HKEY key = OpenKey(root, view, RegistryKey(relative), false);
-  return key && RegCloseKey(key) == ERROR_SUCCESS;
+  return RegistryValueExists(root, view, relative, L"\n");  // a name no value has
 }
 
+// A value, or with name "\n" the key alone.
 bool Sandbox::RegistryValueExists(HKEY root, RegistryView view, const std::wstring& relative,
                                   const std::wstring& name) const {
   HKEY key = OpenKey(root, view, RegistryKey(relative), false);
-  const bool found = key && RegQueryValueExW(key, name.c_str(), NULL, NULL, NULL, NULL) == ERROR_SUCCESS;
+  const bool found = key && (name == L"\n" || RegQueryValueExW(key, name.c_str(), NULL, NULL, NULL, NULL) == 0);
   if (key) RegCloseKey(key);
   return found;
 }
@@ -250,8 +245,7 @@ const std::vector<std::u16string>& StandardMessages() {
       u"Removing shortcuts...",
       u"Removing folders...",
       u"Removing registry entries...",
-      u"Sample App is still running. Close it, then choose Retry.",
-  };
+      u"Sample App is still running. Close it, then choose Retry."};
   return messages;
 }
 
@@ -283,8 +277,8 @@ RunHold::RunHold(int ordinal) {
 
 RunHold::~RunHold() {
   Release();
-  if (held_) CloseHandle(held_);
-  if (release_) CloseHandle(release_);
+  CloseHandle(held_);
+  CloseHandle(release_);
 }
 
 bool RunHold::WaitHeld(const Process& process, DWORD timeoutMs) const {

@@ -1,19 +1,15 @@
-// Scenario harness: runs retrax.exe as a user would, inside a folder of its
-// own on the sandboxed prefix's C: drive, and reports what the run did.
-//
-// Each test gets a Sandbox: C:\retrax-tests\<suite>.<test>-<pid>, and keys
-// of that name under Software\RetraxTests of HKCU and of HKLM in both
-// views, all removed when the test ends. The uninstaller is written into
-// it and started with a Process (process.h), whose windows the test
+// Scenario harness: each test gets a Sandbox, C:\retrax-tests\<suite>.<test>-<pid>
+// on the sandboxed prefix, and keys of that name under Software\RetraxTests
+// of HKCU and of HKLM in both views, all removed when it ends; retrax.exe is
+// written into it and run with a Process (process.h), whose windows the test
 // answers (dialogs.h). Include this header only.
 #pragma once
-#include <windows.h>
+#include <gtest/gtest.h>
 #include <stdint.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "harness/process.h"
 #include "payload/writer.h"
@@ -22,11 +18,9 @@ namespace harness {
 
 typedef std::vector<uint8_t> Bytes;
 
-// Programs and libraries built with the tests, embedded as RCDATA by name
-// ("RETRAX_EXE", "RETRAX_PACK_EXE", ...). False when missing.
+// Programs built with the tests, embedded as RCDATA ("RETRAX_EXE", ...).
 bool LoadEmbeddedFile(const wchar_t* name, Bytes* out);
-// The built retrax.exe: payloadOffset = its length.
-const Bytes& RetraxProgram();
+const Bytes& RetraxProgram();  // the built retrax.exe: payloadOffset = its length
 
 std::string Narrow(const std::wstring& text);  // for messages: non-ASCII as '?'
 inline std::u16string U16(const std::wstring& text) { return std::u16string(text.begin(), text.end()); }
@@ -46,27 +40,23 @@ class Sandbox {
   ~Sandbox();
   Sandbox(const Sandbox&) = delete;
   Sandbox& operator=(const Sandbox&) = delete;
-
-  bool ok() const { return ok_; }                          // the folder was made
-  const std::wstring& root() const { return root_; }       // no trailing backslash
-  const std::wstring& name() const { return name_; }       // <suite>.<test>-<pid>
+  bool ok() const { return ok_; }                     // the folder was made
+  const std::wstring& root() const { return root_; }  // no trailing backslash
+  const std::wstring& name() const { return name_; }  // <suite>.<test>-<pid>
   std::wstring Path(const std::wstring& relative) const { return relative.empty() ? root_ : root_ + L"\\" + relative; }
 
-  // Missing parents are made, files replaced.
+  // Parents are made, files replaced.
   bool MakeFolder(const std::wstring& relative) const;
   bool WriteFile(const std::wstring& relative, const Bytes& data) const;
   bool InstallFile(const std::wstring& relative, DWORD attributes = 0, const std::string& content = "installed") const;
-  // As the removal sees a shortcut: a small file, never resolved.
   bool InstallShortcut(const std::wstring& relative) const { return InstallFile(relative, 0, "shortcut"); }
   bool Exists(const std::wstring& relative) const { return FileExists(Path(relative)); }
   DWORD Attributes(const std::wstring& relative) const { return GetFileAttributesW(Path(relative).c_str()); }
-
   // retrax.exe with payload attached; its full path, or "".
   std::wstring WriteUninstaller(const std::wstring& relative, const Bytes& payload) const;
   std::wstring WriteUninstaller(const std::wstring& relative, const pack::Payload& payload) const {
     return WriteUninstaller(relative, pack::EncodePayload(payload));
   }
-
   // Software\RetraxTests\<name>[\relative], as a payload names it.
   std::wstring RegistryKey(const std::wstring& relative = L"") const;
   bool MakeRegistryKey(HKEY root, RegistryView view, const std::wstring& relative) const;
@@ -75,9 +65,7 @@ class Sandbox {
                         const std::wstring& value) const;
   bool RegistryKeyExists(HKEY root, RegistryView view, const std::wstring& relative) const;
   bool RegistryValueExists(HKEY root, RegistryView view, const std::wstring& relative, const std::wstring& name) const;
-
-  // TMP and TEMP of a run: the sandbox's "temp" folder (made here), so that
-  // what the program leaves there is seen and goes with the test.
+  // TMP and TEMP of a run: the sandbox's "temp" folder (made here).
   void PrepareProcess(Process* process) const;
 
  private:
@@ -99,16 +87,15 @@ RunResult FinishAnswering(Process* process, DWORD timeoutMs = kDefaultRunTimeout
 
 struct RunOptions {
   DWORD timeoutMs = kDefaultRunTimeoutMs;
-  std::wstring folder;                // current folder; the program's own when empty
-  bool dismissDialogs = false;        // FinishAnswering instead of Finish
-  const Sandbox* sandbox = nullptr;   // when set, its PrepareProcess
+  std::wstring folder;               // current folder; the program's own when empty
+  bool dismissDialogs = false;       // FinishAnswering instead of Finish
+  const Sandbox* sandbox = nullptr;  // when set, its PrepareProcess
 };
 
 // Starts "program" arguments and waits for its end, killing it at the limit.
 RunResult RunProgram(const std::wstring& program, const std::wstring& arguments,
                      const RunOptions& options = RunOptions());
 
-// --- Payloads ------------------------------------------------------------
 enum : uint32_t { kPayloadHkcu = 0x80000001u, kPayloadHklm = 0x80000002u };  // registry roots
 
 // The English messages 0 to 15 of examples/sample-app ("Sample App
@@ -129,7 +116,6 @@ class RunHold {
   ~RunHold();
   RunHold(const RunHold&) = delete;
   RunHold& operator=(const RunHold&) = delete;
-
   void Prepare(Process* process) const { process->SetEnvironment(L"RXTEST_EXT_HOLD", setting_); }
   // True once the run holds; false when it ended first or timed out.
   bool WaitHeld(const Process& process, DWORD timeoutMs = 15000) const;

@@ -4,15 +4,14 @@ namespace harness {
 
 ScopedEnvironment::~ScopedEnvironment() {
   for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-    SetEnvironmentVariableW(it->name.c_str(), it->had ? it->value.c_str() : nullptr);
+    SetEnvironmentVariableW(it->first.c_str(), it->second == L"\n" ? nullptr : it->second.c_str());
   }
 }
 
 void ScopedEnvironment::Set(const std::wstring& name, const std::wstring& value) {
   wchar_t old[2048];
   const DWORD length = GetEnvironmentVariableW(name.c_str(), old, 2048);
-  const bool had = length > 0 && length < 2048;
-  saved_.push_back({name, had ? std::wstring(old, length) : L"", had});
+  saved_.push_back({name, length > 0 && length < 2048 ? std::wstring(old, length) : L"\n"});
   SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
 }
 
@@ -46,8 +45,8 @@ bool Process::Launch(const std::wstring& program, std::wstring commandLine, cons
   PROCESS_INFORMATION info = {};
   startTick_ = GetTickCount();
   // Suspended until it is in the job, so that nothing it starts escapes.
-  if (!CreateProcessW(program.c_str(), &commandLine[0], NULL, NULL, FALSE, CREATE_SUSPENDED, NULL,
-                      startFolder.c_str(), &startup, &info)) {
+  if (!CreateProcessW(program.c_str(), &commandLine[0], NULL, NULL, FALSE, CREATE_SUSPENDED, NULL, startFolder.c_str(),
+                      &startup, &info)) {
     return false;
   }
   if (job_ && !AssignProcessToJobObject(job_, info.hProcess)) {

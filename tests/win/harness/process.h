@@ -2,13 +2,12 @@
 // windows while it runs. Each runs in a job object of its own, so that what
 // it starts (the self-removal copy, a launched program) ends with it.
 #pragma once
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <map>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 namespace harness {
 
@@ -36,11 +35,7 @@ class ScopedEnvironment {
   void Set(const std::wstring& name, const std::wstring& value);
 
  private:
-  struct Saved {
-    std::wstring name, value;
-    bool had;
-  };
-  std::vector<Saved> saved_;
+  std::vector<std::pair<std::wstring, std::wstring>> saved_;  // with "\n" for none
 };
 
 class Process {
@@ -49,7 +44,6 @@ class Process {
   ~Process();
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;
-
   // For the child, at Start; "" removes the variable.
   void SetEnvironment(const std::wstring& name, const std::wstring& value) { environment_[name] = value; }
   // Command line "program" arguments, in folder or else the program's own.

@@ -15,8 +15,10 @@ TEST_F(CommandLineRun, QuietSwitchesShowNoWindowAndOthersAsk) {
   const struct {
     std::wstring commandLine;
     bool quiet;
-  } cases[] = {{L"\"" + program + L"\" /Q", true}, {L"\"" + program + L"\" -s", true},
-               {L"\"" + program + L"\"", false},   {program + L" /S", false}};
+  } cases[] = {{L"\"" + program + L"\" /Q", true},
+               {L"\"" + program + L"\" -s", true},
+               {L"\"" + program + L"\"", false},
+               {program + L" /S", false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(harness::Narrow(c.commandLine));
     ASSERT_EQ(sandbox.WriteUninstaller(L"Program Files\\App\\uninst.exe", payload), program);  // /Q removes it

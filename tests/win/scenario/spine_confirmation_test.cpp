@@ -61,16 +61,4 @@ TEST_F(Confirmation, EscTheCloseBoxAndAnEmptyBoxDeclineLikeCancel) {
   }
 }
 
-TEST_F(Confirmation, EnterConfirmsAndTheRunGoesOnToItsClosingMessage) {
-  harness::Process run;
-  harness::DialogSequence dialogs(run);
-  Start(&run).PressEnter();
-  const Dialog closing = dialogs.Next(harness::Message(MSG_DONE));
-  ASSERT_TRUE(closing) << "the run ended without its closing message";
-  EXPECT_EQ(closing.Text(), harness::Message(MSG_DONE));
-  closing.Press(IDOK);
-  EXPECT_TRUE(ExitedWith(run.Finish(), 0));
-  EXPECT_FALSE(sandbox.Exists(L"App\\app.exe"));
-}
-
 }  // namespace
