@@ -1,11 +1,8 @@
-#include "harness/dialogs.h"
-
+#include "harness/harness.h"
+// after windows.h
 #include <commctrl.h>
 
 #include <algorithm>
-#include <map>
-
-#include "harness/harness.h"
 
 namespace harness {
 

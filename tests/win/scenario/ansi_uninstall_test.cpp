@@ -1,10 +1,9 @@
-// Whole uninstalls on the ANSI-only family (Windows 9x): retrax_ansi.exe,
+// A whole uninstall on the ANSI-only family (Windows 9x): retrax_ansi.exe,
 // the program with its ANSI table forced, run under a name of its own for
 // which Wine reports Windows 98: every text-bearing call goes through the
-// adapters, and the fonts, the registry and the self-removal take their 9x
-// branches. The prefix's one WININIT.INI is put back after each test, and
-// these tests never overlap (RESOURCE_LOCK on AnsiFamily*, CMakeLists.txt).
-#include "../unit/removal_files_sfnt.h"
+// adapters, and the registry and the self-removal take their 9x branches.
+// The prefix's one WININIT.INI is put back after the test, and tests that
+// touch it never overlap (RESOURCE_LOCK on AnsiFamily*, CMakeLists.txt).
 #include "harness/harness.h"
 
 namespace {
@@ -13,9 +12,6 @@ using harness::Message;
 using harness::U16;
 
 const wchar_t kWininit[] = L"C:\\windows\\WININIT.INI";
-const wchar_t kSharedLibrariesKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
-const wchar_t kFontsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Fonts";  // the 9x family's
-const wchar_t kFontsKeyNT[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
 
 class AnsiFamilyUninstall : public harness::ScenarioTest {
  protected:
@@ -28,43 +24,24 @@ class AnsiFamilyUninstall : public harness::ScenarioTest {
     RegDeleteTreeW(HKEY_CURRENT_USER, appDefaults.c_str());
     if (hadWininit) harness::WriteWholeFile(kWininit, savedWininit);
     if (!hadWininit) DeleteFileW(kWininit);
-    for (const auto& value : machineValues) RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, value.first, value.second.c_str());
-  }
-  // A value of HKEY_LOCAL_MACHINE (32-bit view), removed at the end.
-  void SetMachineValue(const wchar_t* key, const std::wstring& name, DWORD type, const void* data, DWORD size) {
-    machineValues.push_back({key, name});
-    EXPECT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, key, name.c_str(), type, data, size), 0) << harness::Narrow(name);
   }
 
   harness::Bytes savedWininit;
   bool hadWininit = false;
   const std::wstring program = sandbox.name() + L".exe";  // one name per test
   const std::wstring appDefaults = L"Software\\Wine\\AppDefaults\\" + program;
-  std::vector<std::pair<const wchar_t*, std::wstring>> machineValues;
 };
 
-// A read-only file, a shared library (this is its last user), a font and
-// keys, uninstalled by a person who confirms and answers Yes to each question.
+// A read-only file and keys, uninstalled by a person who confirms and
+// answers Yes to the question about the file.
 TEST_F(AnsiFamilyUninstall, EverythingListedGoesAndTheCopyIsLeftToWininit) {
-  const std::wstring app = sandbox.Path(L"App"), library = app + L"\\common.dll", font = app + L"\\face.ttf";
-  ASSERT_TRUE(sandbox.InstallFile(L"App\\readme.txt", FILE_ATTRIBUTE_READONLY) &&
-              sandbox.InstallFile(L"App\\common.dll"));
-  const DWORD users = 1;
-  SetMachineValue(kSharedLibrariesKey, library, REG_DWORD, &users, 4);
-  // Registered under the 9x family's key; the same name under the NT
-  // family's is another system's registration and stays.
-  const std::string family = "Rx Ansi Family " + std::to_string(GetCurrentProcessId());
-  const std::wstring fontValue = std::wstring(family.begin(), family.end()) + L" Regular (TrueType)";
-  ASSERT_TRUE(sandbox.WriteFile(L"App\\face.ttf", sfnt::Build(sfnt::FontNames(family))));
-  for (const wchar_t* key : {kFontsKey, kFontsKeyNT}) {
-    SetMachineValue(key, fontValue, REG_SZ, font.c_str(), DWORD(2 * font.size() + 2));
-  }
+  ASSERT_TRUE(sandbox.InstallFile(L"App\\readme.txt", FILE_ATTRIBUTE_READONLY));
   ASSERT_TRUE(sandbox.MakeRegistryKey(HKEY_CURRENT_USER, harness::kDefaultView, L"App\\Recent") &&
               sandbox.MakeRegistryKey(HKEY_LOCAL_MACHINE, harness::kView32, L"App") &&
               sandbox.MakeRegistryKey(HKEY_LOCAL_MACHINE, harness::kView64, L"App"));
   pack::Payload payload = harness::StandardPayload();
   const std::wstring key = sandbox.RegistryKey(L"App");
-  payload.files = {{u".", u"readme.txt", 0}, {U16(app), u"common.dll", FileShared}, {U16(app), u"face.ttf", FileFont}};
+  payload.files = {{u".", u"readme.txt", 0}};
   payload.registry = {{harness::kPayloadHkcu, U16(key)},
                       {harness::kPayloadHklm, U16(key)},
                       {harness::kPayloadHklm, U16(L"Software64" + key.substr(8))}};
@@ -80,11 +57,8 @@ TEST_F(AnsiFamilyUninstall, EverythingListedGoesAndTheCopyIsLeftToWininit) {
   sandbox.PrepareProcess(&process);
   ASSERT_TRUE(process.Start(sandbox.Path(L"App\\" + program)));
   harness::DialogSequence dialogs(process);
-  // Last listed, first removed: the font goes without a question.
-  const std::pair<std::wstring, int> answers[] = {{Message(MSG_CONFIRM), IDOK},
-                                                  {Message(10, library), IDYES},
-                                                  {Message(9, app + L"\\readme.txt"), IDYES},
-                                                  {Message(MSG_DONE), IDOK}};
+  const std::pair<std::wstring, int> answers[] = {
+      {Message(MSG_CONFIRM), IDOK}, {Message(9, sandbox.Path(L"App\\readme.txt")), IDYES}, {Message(MSG_DONE), IDOK}};
   for (const auto& answer : answers) {
     const harness::Dialog box = dialogs.Next(answer.first);
     ASSERT_TRUE(box);
@@ -96,16 +70,11 @@ TEST_F(AnsiFamilyUninstall, EverythingListedGoesAndTheCopyIsLeftToWininit) {
   EXPECT_TRUE(harness::ExitedWith(process.Finish(), 0));
   EXPECT_TRUE(process.WaitForDescendants(20000)) << "the copy ends within its 12 attempts";
 
-  EXPECT_FALSE(sandbox.Exists(L"App")) << "every file, the uninstaller and its emptied folder";
+  EXPECT_FALSE(sandbox.Exists(L"App")) << "the file, the uninstaller and their emptied folder";
   EXPECT_FALSE(sandbox.RegistryKeyExists(HKEY_CURRENT_USER, harness::kDefaultView, L"App")) << "with its subkey";
   EXPECT_FALSE(sandbox.RegistryKeyExists(HKEY_LOCAL_MACHINE, harness::kView32, L"App"));
   // Not the 9x family's view: "Software64" only loses its "64".
   EXPECT_TRUE(sandbox.RegistryKeyExists(HKEY_LOCAL_MACHINE, harness::kView64, L"App"));
-  auto has = [](const wchar_t* key, const std::wstring& name) {
-    return RegGetValueW(HKEY_LOCAL_MACHINE, key, name.c_str(), RRF_RT_ANY, nullptr, nullptr, nullptr) == 0;
-  };
-  EXPECT_FALSE(has(kSharedLibrariesKey, library) || has(kFontsKey, fontValue));
-  EXPECT_TRUE(has(kFontsKeyNT, fontValue));
   // No MoveFileEx on this family: the copy is left to the next start.
   wchar_t copy[MAX_PATH];
   ASSERT_GT(GetShortPathNameW(sandbox.Path(L"temp\\_uins1.exe").c_str(), copy, MAX_PATH), 0u);
