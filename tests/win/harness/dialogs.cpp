@@ -31,8 +31,10 @@ bool Ask(HWND window, UINT message, DWORD_PTR* answer) {
   return window && SendMessageTimeoutW(window, message, 0, 0, SMTO_ABORTIFHUNG, 1000, answer);
 }
 
-Dialog WaitForReady(const Process& process, DWORD timeoutMs, const std::vector<HWND>& except, const std::wstring* text,
-                    bool skipProgress) {
+}  // namespace
+
+Dialog WaitForDialog(const Process& process, DWORD timeoutMs, const std::vector<HWND>& except, const std::wstring* text,
+                     bool skipProgress) {
   if (!process.started()) return Dialog();
   const DWORD start = GetTickCount();
   HWND other = NULL;                 // a ready one showing another text
@@ -43,7 +45,7 @@ Dialog WaitForReady(const Process& process, DWORD timeoutMs, const std::vector<H
       const Dialog dialog(window);
       // The progress bar is looked for once the dialog is ready: before,
       // its controls may not all be there.
-      DWORD_PTR answer;  // ready: see dialogs.h
+      DWORD_PTR answer;  // ready: see harness.h
       if (std::count(except.begin(), except.end(), window) || !IsWindowEnabled(window) ||
           !Ask(window, WM_NULL, &answer) || (skipProgress && dialog.IsProgressDialog())) {
         continue;
@@ -60,13 +62,9 @@ Dialog WaitForReady(const Process& process, DWORD timeoutMs, const std::vector<H
   }
 }
 
-}  // namespace
-
 bool Dialog::WaitClosed(DWORD timeoutMs) const {
-  const DWORD start = GetTickCount();
-  while (IsOpen()) {
+  for (const DWORD start = GetTickCount(); IsOpen(); Sleep(kPollMs)) {
     if (GetTickCount() - start >= timeoutMs) return false;
-    Sleep(kPollMs);
   }
   return true;
 }
@@ -77,8 +75,6 @@ std::wstring Dialog::Text() const {
   HWND text = GetDlgItem(window_, kMessageBoxTextId);
   return TextOf(text ? text : GetDlgItem(window_, 1000));
 }
-
-std::wstring Dialog::ItemText(int id) const { return TextOf(GetDlgItem(window_, id)); }
 
 std::vector<Button> Dialog::Buttons() const {
   std::vector<Button> buttons;
@@ -114,18 +110,12 @@ void Dialog::PressKey(WORD key) const {
 }
 
 std::vector<Dialog> OpenDialogs(const Process& process) {
-  std::vector<Dialog> dialogs;
-  for (HWND window : VisibleWindows(process.id(), true)) dialogs.push_back(Dialog(window));
-  return dialogs;
-}
-
-Dialog WaitForDialog(const Process& process, DWORD timeoutMs, const std::vector<HWND>& except,
-                     const std::wstring* text) {
-  return WaitForReady(process, timeoutMs, except, text, false);
+  const std::vector<HWND> windows = VisibleWindows(process.id(), true);
+  return std::vector<Dialog>(windows.begin(), windows.end());
 }
 
 Dialog DialogSequence::Take(const std::wstring* text, DWORD timeoutMs) {
-  const Dialog dialog = WaitForReady(process_, timeoutMs, seen_, text, true);
+  const Dialog dialog = WaitForDialog(process_, timeoutMs, seen_, text, true);
   if (dialog) seen_.push_back(dialog.window());
   return dialog;
 }

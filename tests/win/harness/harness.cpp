@@ -56,6 +56,17 @@ HKEY OpenKey(HKEY root, RegistryView view, const std::wstring& path, bool create
   return result == ERROR_SUCCESS ? key : NULL;
 }
 
+// The messages of examples/sample-app, '|' between them.
+const char16_t kStandardMessages[] =
+    u"Sample App Uninstall|Do you want to remove Sample App and all of its components from this computer?|"
+    u"Sample App has been removed from your computer.|&Yes|Yes to &All|&No|N&o to All|"
+    u"There is not enough memory to read the uninstall data of %s.|"
+    u"The uninstall data of %s cannot be read. The file may be damaged.|"
+    u"The file %s is read-only.\n\nDo you want to remove it anyway?|"
+    u"No program uses the shared file %s any more.\n\nDo you want to remove it? If you are not sure, choose No: "
+    u"keeping it does no harm.|Removing files...|Removing shortcuts...|Removing folders...|"
+    u"Removing registry entries...|Sample App is still running. Close it, then choose Retry.";
+
 }  // namespace
 
 bool LoadEmbeddedFile(const wchar_t* name, Bytes* out) {
@@ -180,14 +191,14 @@ bool Sandbox::SetRegistryValue(HKEY root, RegistryView view, const std::wstring&
 }
 
 bool Sandbox::RegistryKeyExists(HKEY root, RegistryView view, const std::wstring& relative) const {
-  return RegistryValueExists(root, view, relative, L"\n");  // a name no value has
+  HKEY key = OpenKey(root, view, RegistryKey(relative), false);
+  return key && RegCloseKey(key) == ERROR_SUCCESS;
 }
 
-// A value, or with name "\n" the key alone.
 bool Sandbox::RegistryValueExists(HKEY root, RegistryView view, const std::wstring& relative,
                                   const std::wstring& name) const {
   HKEY key = OpenKey(root, view, RegistryKey(relative), false);
-  const bool found = key && (name == L"\n" || RegQueryValueExW(key, name.c_str(), NULL, NULL, NULL, NULL) == 0);
+  const bool found = key && RegQueryValueExW(key, name.c_str(), NULL, NULL, NULL, NULL) == ERROR_SUCCESS;
   if (key) RegCloseKey(key);
   return found;
 }
@@ -227,37 +238,19 @@ RunResult RunProgram(const std::wstring& program, const std::wstring& arguments,
   return options.dismissDialogs ? FinishAnswering(&process, options.timeoutMs) : process.Finish(options.timeoutMs);
 }
 
-const std::vector<std::u16string>& StandardMessages() {
-  static const std::vector<std::u16string> messages = {
-      u"Sample App Uninstall",
-      u"Do you want to remove Sample App and all of its components from this computer?",
-      u"Sample App has been removed from your computer.",
-      u"&Yes",
-      u"Yes to &All",
-      u"&No",
-      u"N&o to All",
-      u"There is not enough memory to read the uninstall data of %s.",
-      u"The uninstall data of %s cannot be read. The file may be damaged.",
-      u"The file %s is read-only.\n\nDo you want to remove it anyway?",
-      u"No program uses the shared file %s any more.\n\nDo you want to remove it? If you are not sure, "
-      u"choose No: keeping it does no harm.",
-      u"Removing files...",
-      u"Removing shortcuts...",
-      u"Removing folders...",
-      u"Removing registry entries...",
-      u"Sample App is still running. Close it, then choose Retry."};
-  return messages;
-}
-
 std::wstring Message(int index, const std::wstring& path) {
-  std::wstring text = Wide(StandardMessages()[index]);
+  std::wstring text = Wide(StandardPayload().messages[index]);
   const size_t at = text.find(L"%s");
   return at == std::wstring::npos ? text : text.replace(at, 2, path);
 }
 
 pack::Payload StandardPayload() {
   pack::Payload payload;
-  payload.messages = StandardMessages();
+  payload.messages.emplace_back();
+  for (const char16_t* c = kStandardMessages; *c; ++c) {
+    if (*c == u'|') payload.messages.emplace_back();
+    if (*c != u'|') payload.messages.back() += *c;
+  }
   return payload;
 }
 
@@ -266,13 +259,9 @@ bool AddTestExtension(pack::Payload* payload) {
   return payload->hasExtension;
 }
 
-RunHold::RunHold(int ordinal) {
-  static LONG count = 0;
-  const std::wstring name = L"RetraxTestHold-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                            std::to_wstring(InterlockedIncrement(&count));
-  setting_ = std::to_wstring(ordinal) + L"," + name;
-  held_ = CreateEventW(NULL, TRUE, FALSE, (name + L".held").c_str());
-  release_ = CreateEventW(NULL, TRUE, FALSE, name.c_str());
+RunHold::RunHold() : name_(L"RetraxTestHold-" + std::to_wstring(GetCurrentProcessId())) {
+  held_ = CreateEventW(NULL, TRUE, FALSE, (name_ + L".held").c_str());
+  release_ = CreateEventW(NULL, TRUE, FALSE, name_.c_str());
 }
 
 RunHold::~RunHold() {
@@ -281,9 +270,9 @@ RunHold::~RunHold() {
   CloseHandle(release_);
 }
 
-bool RunHold::WaitHeld(const Process& process, DWORD timeoutMs) const {
+bool RunHold::WaitHeld(const Process& process) const {
   const HANDLE either[2] = {held_, process.handle()};
-  return held_ && process.started() && WaitForMultipleObjects(2, either, FALSE, timeoutMs) == WAIT_OBJECT_0;
+  return process.started() && WaitForMultipleObjects(2, either, FALSE, 15000) == WAIT_OBJECT_0;
 }
 
 ScopedEnvironment::~ScopedEnvironment() {
@@ -308,15 +297,8 @@ Process::~Process() {
 }
 
 bool Process::Start(const std::wstring& program, const std::wstring& arguments, const std::wstring& folder) {
-  return Launch(program, L"\"" + program + L"\"" + (arguments.empty() ? L"" : L" " + arguments), folder);
-}
-
-bool Process::StartWithCommandLine(const std::wstring& program, const std::wstring& commandLine) {
-  return Launch(program, commandLine, L"");
-}
-
-bool Process::Launch(const std::wstring& program, std::wstring commandLine, const std::wstring& folder) {
   if (process_) return false;  // one run per Process
+  std::wstring commandLine = L"\"" + program + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
   const std::wstring startFolder = folder.empty() ? program.substr(0, program.find_last_of(L'\\')) : folder;
   ScopedEnvironment environment;  // inherited by the child
   for (const auto& change : environment_) environment.Set(change.first, change.second);
@@ -369,15 +351,13 @@ void Process::Kill() {
 
 bool Process::WaitForDescendants(DWORD timeoutMs) {
   if (!job_) return Wait(timeoutMs);
-  const DWORD start = GetTickCount();
-  for (;;) {
+  for (const DWORD start = GetTickCount();; Sleep(20)) {
     JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
     if (!QueryInformationJobObject(job_, JobObjectBasicAccountingInformation, &accounting, sizeof(accounting), NULL)) {
       return false;
     }
     if (accounting.ActiveProcesses == 0) return true;
     if (GetTickCount() - start >= timeoutMs) return false;
-    Sleep(20);
   }
 }
 

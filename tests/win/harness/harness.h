@@ -29,13 +29,9 @@ struct RunResult {
   std::vector<ShownDialog> dialogs;
 };
 
-// Variables of this process, set until it goes (for what the code under
-// test starts in-process, and for Process::Start); "" removes one.
+// Variables of this process until it goes; "" removes one.
 class ScopedEnvironment {
  public:
-  ScopedEnvironment() = default;
-  ScopedEnvironment(const ScopedEnvironment&) = delete;
-  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
   ~ScopedEnvironment();
   void Set(const std::wstring& name, const std::wstring& value);
 
@@ -49,29 +45,22 @@ class Process {
   ~Process();
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;
-  // For the child, at Start; "" removes the variable.
+  // For the child; "" removes the variable.
   void SetEnvironment(const std::wstring& name, const std::wstring& value) { environment_[name] = value; }
   // Command line "program" arguments, in folder or else the program's own.
   bool Start(const std::wstring& program, const std::wstring& arguments = L"", const std::wstring& folder = L"");
-  // Exactly this command line, as a shell or an installer that forgot the
-  // quotes would give it.
-  bool StartWithCommandLine(const std::wstring& program, const std::wstring& commandLine);
 
   bool started() const { return process_ != NULL; }
   DWORD id() const { return id_; }
   HANDLE handle() const { return process_; }
   DWORD ElapsedMs() const { return GetTickCount() - startTick_; }
   bool Ended() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_OBJECT_0; }
-  // Waits without killing; true when it ended, its code in exitCode().
-  bool Wait(DWORD timeoutMs);
+  bool Wait(DWORD timeoutMs);  // without killing; true when it ended
   DWORD exitCode() const { return exitCode_; }
-  // Waits, killing it and what it started at the limit.
-  RunResult Finish(DWORD timeoutMs = kDefaultRunTimeoutMs);
-  // True once nothing it started (the self-removal copy) still runs.
-  bool WaitForDescendants(DWORD timeoutMs);
+  RunResult Finish(DWORD timeoutMs = kDefaultRunTimeoutMs);  // killing all it started at the limit
+  bool WaitForDescendants(DWORD timeoutMs);                  // true once nothing it started runs
 
  private:
-  bool Launch(const std::wstring& program, std::wstring commandLine, const std::wstring& folder);
   void Kill();
 
   std::map<std::wstring, std::wstring> environment_;
@@ -82,17 +71,15 @@ class Process {
 // EXPECT_TRUE(ExitedWith(run, 0)): started, ended in time, with that code.
 ::testing::AssertionResult ExitedWith(const RunResult& result, DWORD expected);
 
-// Driving the program's windows like a person. Dialogs are top-level
-// "#32770" windows of the process (Wine's crash dialog is one too), taken
-// only once ready: visible, enabled, and answering a sent message, which
-// the program's thread does only where it waits for messages, so a ready
-// box has been through WM_INITDIALOG, its texts set and its focus on its
-// default button. (On a loaded machine a box was once taken with its text
-// still empty, and the Enter posted to it went nowhere.) Answers are
-// posted as a click or a key would be: BN_CLICKED from a button, or
-// WM_KEYDOWN/UP to the focused control, which the box's IsDialogMessageW
-// turns into IDCANCEL or the default button. No SendInput: without a window
-// manager no window reliably has the keyboard focus.
+// Dialogs are top-level "#32770" windows of the process (Wine's crash
+// dialog is one too), taken only once ready: visible, enabled, and
+// answering a sent message, which the program's thread does only where it
+// waits for messages, so a ready box has been through WM_INITDIALOG, its
+// texts set and its focus on its default button. (On a loaded machine a box
+// was once taken with its text still empty, and the Enter posted to it went
+// nowhere.) Answers are posted as a click or a key would be; the box's
+// IsDialogMessageW makes IDCANCEL or the default button of Esc and Enter.
+// No SendInput: without a window manager no window reliably has the focus.
 enum : DWORD { kDefaultDialogTimeoutMs = 15000, kSettleMs = 200 };
 
 struct Button {
@@ -100,22 +87,17 @@ struct Button {
   std::wstring label;
 };
 
-// A top-level dialog of the program under test; a plain handle.
 class Dialog {
  public:
   Dialog() = default;
   explicit Dialog(HWND window) : window_(window) {}
-
   explicit operator bool() const { return window_ != NULL; }
   HWND window() const { return window_; }
   bool IsOpen() const { return window_ && IsWindow(window_) && IsWindowVisible(window_); }
   bool WaitClosed(DWORD timeoutMs = kDefaultDialogTimeoutMs) const;  // true once it went
   std::wstring Caption() const;
-  // A message box's text (control 0xFFFF), or the program's dialogs' 1000.
-  std::wstring Text() const;
-  std::wstring ItemText(int id) const;
-  // Push buttons in child order (for a message box, left to right).
-  std::vector<Button> Buttons() const;
+  std::wstring Text() const;            // a message box's (control 0xFFFF), or control 1000's
+  std::vector<Button> Buttons() const;  // push buttons, left to right
   bool HasButton(int id) const { return GetDlgItem(window_, id) != NULL; }
   bool IsProgressDialog() const { return HasButton(1009); }  // its bar
   HWND Owner() const { return GetWindow(window_, GW_OWNER); }
@@ -131,16 +113,14 @@ class Dialog {
   HWND window_ = NULL;
 };
 
-// Every visible top-level #32770 of the process, ready or not.
 std::vector<Dialog> OpenDialogs(const Process& process);
 
-// Waits for a ready dialog of the process not in except (those handled).
-// With text, for one that shows it; at the limit, a ready one that shows
-// another text, so that the test's check says what came. Without, a box
-// with no text is taken once it has shown none for kSettleMs. Empty when
-// none came before the limit or the end of the process.
+// A ready dialog not in except. With text, one that shows it, or at the
+// limit one that shows another, so that the test's check says what came;
+// without, a box without text once it has shown none for kSettleMs.
 Dialog WaitForDialog(const Process& process, DWORD timeoutMs = kDefaultDialogTimeoutMs,
-                     const std::vector<HWND>& except = {}, const std::wstring* text = nullptr);
+                     const std::vector<HWND>& except = {}, const std::wstring* text = nullptr,
+                     bool skipProgress = false);
 
 // The dialogs of one run in order, each once, passing over the progress
 // dialog (it stays open behind the removal's questions).
@@ -156,9 +136,8 @@ class DialogSequence {
   std::vector<HWND> seen_;
 };
 
-// Passes when the process shows no visible top-level window (the main
-// window never is) until it ends, within timeoutMs. Polled: a window shown
-// for a few milliseconds can slip through.
+// No visible top-level window (the main window never is) until the end,
+// within timeoutMs. Polled: one shown for a few milliseconds can slip by.
 ::testing::AssertionResult ExpectNoWindow(const Process& process, DWORD timeoutMs = kDefaultRunTimeoutMs);
 
 // With RETRAX_SCREENSHOT_DIR set (docs/screenshots/update.sh), saves what
@@ -167,7 +146,6 @@ void SaveScreenshotForDocs(const Dialog& dialog, const std::wstring& name);
 
 typedef std::vector<uint8_t> Bytes;
 
-// Programs built with the tests, embedded as RCDATA ("RETRAX_EXE", ...).
 bool LoadEmbeddedFile(const wchar_t* name, Bytes* out);
 const Bytes& RetraxProgram();  // the built retrax.exe: payloadOffset = its length
 
@@ -189,6 +167,7 @@ class Sandbox {
   ~Sandbox();
   Sandbox(const Sandbox&) = delete;
   Sandbox& operator=(const Sandbox&) = delete;
+
   bool ok() const { return ok_; }                     // the folder was made
   const std::wstring& root() const { return root_; }  // no trailing backslash
   const std::wstring& name() const { return name_; }  // <suite>.<test>-<pid>
@@ -230,8 +209,8 @@ class ScenarioTest : public ::testing::Test {
   Sandbox sandbox;
 };
 
-// Answers every dialog as it comes, with OK or else Cancel, recording it
-// in the result, until the program ends; then Process::Finish.
+// Answers every dialog, with OK or else Cancel, recording it, until the
+// end; then Process::Finish.
 RunResult FinishAnswering(Process* process, DWORD timeoutMs = kDefaultRunTimeoutMs);
 
 struct RunOptions {
@@ -247,31 +226,24 @@ RunResult RunProgram(const std::wstring& program, const std::wstring& arguments,
 
 enum : uint32_t { kPayloadHkcu = 0x80000001u, kPayloadHklm = 0x80000002u };  // registry roots
 
-// The English messages 0 to 15 of examples/sample-app ("Sample App
-// Uninstall", ...); Message gives one with path in place of its "%s".
-const std::vector<std::u16string>& StandardMessages();
+// Messages 0 to 15 of examples/sample-app; Message puts path for "%s".
 std::wstring Message(int index, const std::wstring& path = L"");
 pack::Payload StandardPayload();  // flags 0, the standard messages, empty lists
-// The test extension library (tests/win/extension) as the payload's image.
 bool AddTestExtension(pack::Payload* payload);
 
-// Holds a run inside a call of the test extension library while its
-// windows are serviced (RXTEST_EXT_HOLD): 53 before the removal (the
-// progress dialog just opened), 54 the first file, 55 the first registry
-// entry, 56 after the removal. Needs AddTestExtension; released at the end.
+// Holds a run inside the test extension library's call 53, before the
+// removal (the progress dialog has just opened), while its windows are
+// serviced (RXTEST_EXT_HOLD). Needs AddTestExtension; released at the end.
 class RunHold {
  public:
-  explicit RunHold(int ordinal);
+  RunHold();
   ~RunHold();
-  RunHold(const RunHold&) = delete;
-  RunHold& operator=(const RunHold&) = delete;
-  void Prepare(Process* process) const { process->SetEnvironment(L"RXTEST_EXT_HOLD", setting_); }
-  // True once the run holds; false when it ended first or timed out.
-  bool WaitHeld(const Process& process, DWORD timeoutMs = 15000) const;
+  void Prepare(Process* process) const { process->SetEnvironment(L"RXTEST_EXT_HOLD", L"53," + name_); }
+  bool WaitHeld(const Process& process) const;  // false when it ended first
   void Release() const { SetEvent(release_); }
 
  private:
-  std::wstring setting_;
+  std::wstring name_;
   HANDLE held_, release_;
 };
 

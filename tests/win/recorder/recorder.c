@@ -1,12 +1,8 @@
 /* A stand-in for the programs the uninstaller starts: a GUI program that
- * shows nothing and, as it ends, appends one UTF-8 line to its log
- * (RXTEST_RECORD_LOG, or recorder.log beside it), tab-separated:
- *   <pid> <show asked for, or -1> <working folder> <program> <arguments> <check> <dialog>
- * From the environment: RXTEST_RECORD_SLEEP_MS, stay this long first;
- * RXTEST_RECORD_EXIT, the exit code; RXTEST_RECORD_CHECK, a path whose
- * "present" or "absent" at the end is <check>; RXTEST_RECORD_DIALOG, a
- * caption: <dialog> is "shown" when a dialog (#32770) of that caption exists
- * at the end, else "none". Unset, a field is "-". */
+ * shows nothing and appends one UTF-8 line to its log (RXTEST_RECORD_LOG,
+ * or recorder.log beside it), tab-separated, then ends with the code in
+ * RXTEST_RECORD_EXIT (or 0):
+ *   <pid> <show asked for, or -1> <working folder> <program> <arguments> */
 #include <stdlib.h>
 #include <wchar.h>
 #include <windows.h>
@@ -35,13 +31,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
   GetStartupInfoW(&startup);
   const int shown = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
 
-  if (Variable(L"RXTEST_RECORD_SLEEP_MS", value)) Sleep((DWORD)_wtoi(value));
-  const wchar_t *check = L"-", *dialog = L"-";
-  if (Variable(L"RXTEST_RECORD_CHECK", value))
-    check = GetFileAttributesW(value) != INVALID_FILE_ATTRIBUTES ? L"present" : L"absent";
-  if (Variable(L"RXTEST_RECORD_DIALOG", value)) dialog = FindWindowW(L"#32770", value) ? L"shown" : L"none";
-  _snwprintf(line, 4095, L"%lu\t%d\t%ls\t%ls\t%ls\t%ls\t%ls\n", GetCurrentProcessId(), shown, folder, program,
-             arguments, check, dialog);
+  _snwprintf(line, 4095, L"%lu\t%d\t%ls\t%ls\t%ls\n", GetCurrentProcessId(), shown, folder, program, arguments);
   if (!Variable(L"RXTEST_RECORD_LOG", logPath)) {
     wcscpy(logPath, program);
     wcscpy(wcsrchr(logPath, L'\\') + 1, L"recorder.log");

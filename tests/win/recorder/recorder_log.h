@@ -1,5 +1,5 @@
 // The tests' side of the recording helper (recorder.c): installing it, and
-// reading back the line each run of it wrote as it ended.
+// reading back the line each run of it wrote.
 #pragma once
 #include <algorithm>
 #include <string>
@@ -15,11 +15,10 @@ struct Record {
   DWORD pid = 0;
   int show = -1;  // the show state the starter asked for; -1 for none
   std::wstring folder, program, arguments;
-  std::wstring check, dialog;  // "present"/"absent", "shown"/"none", or "-"
-  bool ended = true;           // a run is logged as it ends
+  bool ended = true;  // a run is logged just before it ends
 };
 
-// In the order the runs ended; empty without a log.
+// In the order of the runs; empty without a log.
 inline std::vector<Record> ReadLog(const std::wstring& path) {
   std::vector<Record> records;
   harness::Bytes bytes;
@@ -34,8 +33,7 @@ inline std::vector<Record> ReadLog(const std::wstring& path) {
       tab = std::min(text.find(L'\t', at), end);
       f.push_back(text.substr(at, tab - at));
     }
-    if (f.size() == 7)
-      records.push_back({wcstoul(f[0].c_str(), nullptr, 10), _wtoi(f[1].c_str()), f[2], f[3], f[4], f[5], f[6]});
+    if (f.size() == 5) records.push_back({wcstoul(f[0].c_str(), nullptr, 10), _wtoi(f[1].c_str()), f[2], f[3], f[4]});
   }
   return records;
 }

@@ -13,8 +13,8 @@ TEST_F(PackTool, PackedUninstallerReadsItsPayload) {
   harness::Bytes tool;
   if (!harness::LoadEmbeddedFile(L"RETRAX_PACK_EXE", &tool)) GTEST_SKIP() << "retrax-pack.exe not built";
   ASSERT_TRUE(sandbox.WriteFile(L"retrax-pack.exe", tool) &&
-              sandbox.WriteFile(L"retrax.exe", harness::RetraxProgram()));
-  ASSERT_TRUE(sandbox.InstallFile(L"manifest.json", 0, kManifest) && sandbox.InstallFile(L"tool.exe"));
+              sandbox.WriteFile(L"retrax.exe", harness::RetraxProgram()) &&
+              sandbox.InstallFile(L"manifest.json", 0, kManifest) && sandbox.InstallFile(L"tool.exe"));
   EXPECT_TRUE(harness::ExitedWith(
       harness::RunProgram(sandbox.Path(L"retrax-pack.exe"), L"build manifest.json --stub retrax.exe -o uninstall.exe"),
       0));

@@ -21,9 +21,7 @@ TEST_F(Confirmation, AsksWithTheTitleAndQuestionOfThePayloadOverOkAndCancel) {
     const harness::Dialog box = harness::WaitForDialog(run);
     ASSERT_TRUE(box) << "no confirmation";
     EXPECT_EQ(box.Caption() + L"|" + box.Text(),
-              way == 3 ? L"|"
-                       : L"Sample App Uninstall|Do you want to remove Sample App and all of its components from this "
-                         L"computer?");
+              way == 3 ? L"|" : harness::Message(MSG_TITLE) + L"|" + harness::Message(MSG_CONFIRM));
     const std::vector<harness::Button> buttons = box.Buttons();
     ASSERT_EQ(buttons.size(), 2u);
     EXPECT_TRUE(buttons[0].id == IDOK && buttons[1].id == IDCANCEL);
