@@ -63,6 +63,21 @@ TEST_F(DeletionMode, RetriesOnceASecondWhileTheFileIsHeldThenRemovesItsEmptiedFo
   EXPECT_TRUE(elapsed >= 2500 && elapsed < 6000) << elapsed;
 }
 
+// Nothing to outwait when the uninstaller's file is already gone: the
+// folder step follows at once instead of after twelve seconds.
+TEST_F(DeletionMode, AFileAlreadyGoneEndsTheRetriesAtOnce) {
+  ASSERT_TRUE(sandbox.WriteFile(L"bin\\deleter.exe", harness::RetraxProgram()) &&
+              sandbox.InstallFile(L"App\\gone.txt"));
+  ASSERT_TRUE(DeleteFileW(sandbox.Path(L"App\\gone.txt").c_str()));
+  Process process;
+  ASSERT_TRUE(process.Start(sandbox.Path(L"bin\\deleter.exe"), L"/D\"" + sandbox.Path(L"App\\uninstall.exe") + L"\""));
+  EXPECT_TRUE(harness::ExpectNoWindow(process, 20000));
+  const DWORD elapsed = process.ElapsedMs();
+  EXPECT_TRUE(ExitedWith(process.Finish(), 0));
+  EXPECT_FALSE(sandbox.Exists(L"App"));
+  EXPECT_LT(elapsed, 6000u);
+}
+
 TEST_F(DeletionMode, GivesUpAfterTwelveAttempts) {
   const DWORD elapsed = RunHolding(INFINITE);
   EXPECT_TRUE(sandbox.Exists(L"App\\uninstall.exe"));
