@@ -127,6 +127,26 @@ TEST_F(AnsiAdapters, ANameThatCannotBeCopiedFailsTheCallAndReachesNoNeighbour) {
   EXPECT_STREQ(value, "kept");
 }
 
+// The launcher waits on the process handle, which must come back from the
+// ANSI record into the caller's: without it the 9x family would not wait
+// for the pre-uninstall command.
+TEST_F(AnsiAdapters, ShellExecuteExHandsBackTheProcessHandle) {
+  wchar_t cmd[MAX_PATH];
+  GetSystemDirectoryW(cmd, MAX_PATH);
+  wcscat(cmd, L"\\cmd.exe");
+  SHELLEXECUTEINFOW info = {sizeof info};
+  info.fMask = SEE_MASK_NOCLOSEPROCESS;
+  info.lpFile = cmd;
+  info.lpParameters = L"/c exit 7";
+  info.nShow = SW_HIDE;
+  ASSERT_TRUE(sys.ShellExecuteExW(&info));
+  ASSERT_NE(info.hProcess, nullptr);
+  EXPECT_EQ(WaitForSingleObject(info.hProcess, 20000), WAIT_OBJECT_0);
+  DWORD code = 0;
+  EXPECT_TRUE(GetExitCodeProcess(info.hProcess, &code) && code == 7) << code;
+  CloseHandle(info.hProcess);
+}
+
 // Code page 932, which Wine converts whatever the host's locale: n bytes
 // give fewer than n characters, and the text ends right after them.
 TEST(AnsiTextConversion, DoubleByteTextEndsRightAfterItsCharacters) {
