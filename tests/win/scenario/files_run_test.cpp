@@ -175,6 +175,18 @@ TEST_F(FileScenario, TheLastUserOfASharedLibraryIsAskedAndTheAnswerDecides) {
   EXPECT_EQ(left, std::vector<long>({1, 2, -1, 0, -1}));
 }
 
+// Without message 10 a used-up shared file goes without a question, even
+// in a silent run.
+TEST_F(FileScenario, AnEmptyLastUserQuestionRemovesTheFileUnasked) {
+  Install(L"App\\last.dll", FileShared);
+  ASSERT_GT(payload.messages.size(), 10u);
+  payload.messages[10].clear();
+  Start();
+  EXPECT_TRUE(ExpectNoWindow(process));
+  EXPECT_TRUE(ExitedWith(process.Finish(), 0));
+  EXPECT_EQ(Left({L"last.dll"}), "");
+}
+
 class RunningProgram : public FileScenario {
  protected:
   void SetUp() override {
