@@ -19,24 +19,42 @@ size_t DevicePrefixLength(const RxChar* path) {
   return 0;
 }
 
+// The plain form of the text after a device prefix: a drive's path as it
+// stands ("C:\..."), or a share's ("UNC\server\..." for "\\server\...").
+// Anything else is a device whose plain form cannot be told.
+PathSpelling SpellingAfterPrefix(const RxChar* rest, bool* unc) {
+  *unc = false;
+  if (IsDriveLetter(rest[0]) && rest[1] == ':' && IsSeparator(rest[2])) return SPELLING_STRIPPED;
+  if (Fold(rest[0]) == 'u' && Fold(rest[1]) == 'n' && Fold(rest[2]) == 'c' && IsSeparator(rest[3]) &&
+      rest[4] != 0 && !IsSeparator(rest[4])) {
+    *unc = true;
+    return SPELLING_STRIPPED;
+  }
+  return SPELLING_UNKNOWN_DEVICE;
+}
+
 }  // namespace
+
+PathSpelling SpellingOf(const RxChar* path) {
+  if (path == nullptr) return SPELLING_PLAIN;
+  const size_t prefix = DevicePrefixLength(path);
+  bool unc = false;
+  return prefix == 0 ? SPELLING_PLAIN : SpellingAfterPrefix(path + prefix, &unc);
+}
 
 PathSpelling StripDevicePrefix(RxChar* path) {
   if (path == nullptr) return SPELLING_PLAIN;
   const size_t prefix = DevicePrefixLength(path);
+  bool unc = false;
   if (prefix == 0) return SPELLING_PLAIN;
+  if (SpellingAfterPrefix(path + prefix, &unc) != SPELLING_STRIPPED) return SPELLING_UNKNOWN_DEVICE;
   const RxChar* rest = path + prefix;
   size_t keep = 0;  // units of the plain form written before the rest
-  if (IsDriveLetter(rest[0]) && rest[1] == ':' && IsSeparator(rest[2])) {
-    // "C:\..." as it stands.
-  } else if (Fold(rest[0]) == 'u' && Fold(rest[1]) == 'n' && Fold(rest[2]) == 'c' && IsSeparator(rest[3]) &&
-             rest[4] != 0 && !IsSeparator(rest[4])) {
-    rest += 4;  // "UNC\server\..." is "\\server\..."
+  if (unc) {
+    rest += 4;  // "UNC\"
     path[0] = '\\';
     path[1] = '\\';
     keep = 2;
-  } else {
-    return SPELLING_UNKNOWN_DEVICE;
   }
   // The plain form is never longer than the text it replaces, so the copy
   // forward works in place.
@@ -54,4 +72,8 @@ bool HasStreamColon(const RxChar* path) {
     if (text[i] == ':' && !(i == 1 && IsDriveLetter(text[0]))) return true;
   }
   return false;
+}
+
+bool IsUnsafeSpelling(const RxChar* path) {
+  return SpellingOf(path) == SPELLING_UNKNOWN_DEVICE || HasStreamColon(path);
 }

@@ -23,7 +23,15 @@ enum PathSpelling {
 // Null is SPELLING_PLAIN.
 PathSpelling StripDevicePrefix(RxChar* path);
 
+// What StripDevicePrefix would answer for path, without changing it.
+PathSpelling SpellingOf(const RxChar* path);
+
 // True when a colon stands anywhere but right after a leading drive letter
 // (after a device prefix, if the path has one): "x::$INDEX_ALLOCATION",
 // "file:stream", "C:\a:b". Such a path is never acted on. False for null.
 bool HasStreamColon(const RxChar* path);
+
+// True for a path that is never acted on: a device path whose plain form
+// cannot be told, or one with a stream colon. A folder so named counts as
+// protected.
+bool IsUnsafeSpelling(const RxChar* path);

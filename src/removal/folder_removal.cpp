@@ -17,6 +17,7 @@
 #include "driver/run_state.h"
 #include "paths/folder_macros.h"
 #include "paths/path_ops.h"
+#include "paths/path_spelling.h"
 #include "payload/memory.h"
 #include "platform/system_calls.h"
 #include "removal/removal.h"
@@ -88,7 +89,7 @@ bool BuildTreePath(RxChar* path, const RxChar* text) {
 // home: installDir without its trailing backslash.
 void RemoveFolderTree(const RxChar* text, const RxChar* home) {
   RxChar path[RX_MAX_PATH];
-  if (!BuildTreePath(path, text) || HasDotsName(path)) return;
+  if (!BuildTreePath(path, text) || HasDotsName(path) || IsUnsafeSpelling(path)) return;
   RxChar* last = FindLastBackslash(path);
   if (last == nullptr) return;
   *last = 0;
@@ -212,7 +213,7 @@ void RemoveShortcutFiles() {
     const ShortcutEntry* entry = uninstallData.shortcuts.items[i];
     // A relative folder would be taken from whatever the working folder is.
     if (entry->fileName[0] != 0 && IsAbsolutePath(entry->folder) && CopyText(path, RX_MAX_PATH, entry->folder) &&
-        AddBackslash(path) && AppendText(path, RX_MAX_PATH, entry->fileName))
+        AddBackslash(path) && AppendText(path, RX_MAX_PATH, entry->fileName) && !IsUnsafeSpelling(path))
       RemoveFile(path);
     ShowPhaseProgress(start + i);
   }

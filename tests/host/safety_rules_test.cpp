@@ -29,6 +29,8 @@ TEST(PathSpelling, DevicePrefixesGiveThePlainFormAndOtherDevicesAreUnknown) {
   };
   for (const auto& c : cases) {
     std::u16string path = c.in;
+    EXPECT_EQ(SpellingOf(path.c_str()), c.spelling);
+    EXPECT_EQ(IsUnsafeSpelling(path.c_str()), c.spelling == SPELLING_UNKNOWN_DEVICE);
     EXPECT_EQ(StripDevicePrefix(&path[0]), c.spelling) << std::string(c.in.begin(), c.in.end());
     EXPECT_EQ(path.c_str(), c.spelling == SPELLING_UNKNOWN_DEVICE ? c.in : c.out);
   }
@@ -37,7 +39,8 @@ TEST(PathSpelling, DevicePrefixesGiveThePlainFormAndOtherDevicesAreUnknown) {
 TEST(PathSpelling, AColonAnywhereButAfterTheDriveLetterIsAStream) {
   for (const char16_t* path : {u"C:\\Users\\Public\\Desktop::$INDEX_ALLOCATION", u"C:\\App\\file.txt:hidden",
                                u"file:stream", u"\\\\?\\C:\\x:y", u"\\\\server\\share\\a:b", u"::$DATA"})
-    EXPECT_TRUE(HasStreamColon(path)) << std::string(path, path + std::char_traits<char16_t>::length(path));
+    EXPECT_TRUE(HasStreamColon(path) && IsUnsafeSpelling(path))
+        << std::string(path, path + std::char_traits<char16_t>::length(path));
   for (const char16_t* path : {u"C:\\App\\file.txt", u"C:relative", u"\\\\?\\C:\\x", u"Samples\\*.*", u""})
     EXPECT_FALSE(HasStreamColon(path));
 }
