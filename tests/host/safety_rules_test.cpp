@@ -1,12 +1,14 @@
 // The portable safety rules shared by the program and retrax-pack: device
 // prefixes and stream colons in paths, and the registry keys that hold
-// other programs' data.
+// other programs' data; and the tree walk's pattern matcher, which decides
+// what a search's hit by short name may delete.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "paths/path_spelling.h"
 #include "paths/protected_keys.h"
+#include "removal/wildcard.h"
 
 namespace {
 
@@ -43,6 +45,25 @@ TEST(PathSpelling, AColonAnywhereButAfterTheDriveLetterIsAStream) {
         << std::string(path, path + std::char_traits<char16_t>::length(path));
   for (const char16_t* path : {u"C:\\App\\file.txt", u"C:relative", u"\\\\?\\C:\\x", u"Samples\\*.*", u""})
     EXPECT_FALSE(HasStreamColon(path));
+}
+
+TEST(Wildcards, PatternsFollowThePlatformsRulesForStarDotQuestionMarkAndTrailingDots) {
+  const struct { const char16_t *pattern, *name; bool matches; } cases[] = {
+      {u"*.", u"README", true},        {u"*.", u".profile", false},      {u"*.", u"a.txt", false},
+      {u"*.*", u"README", true},       {u"*.*", u".profile", true},      {u"*", u"a.b", true},
+      {u"*.txt", u"a.b.txt", true},    {u"*.txt", u"a.txt.bak", false},  {u"*.doc", u"Report.docx", false},
+      {u"*.TXT", u"x.txt", true},      {u"a*b", u"a.b", true},           {u"a?", u"a", true},
+      {u"a?", u"ab", true},            {u"a?", u"abc", false},           {u"?b", u"b", false},
+      {u"a??.txt", u"a.txt", true},    {u"a??.txt", u"ab.txt", true},    {u"a?c", u"a.c", false},
+      {u"a.?", u"a", true},            {u"a.?", u"a.b", true},           {u"README.", u"README", true},
+      {u"README..", u"readme", true},  {u"README.", u"README.txt", false}, {u"x\u0001", u"xy", false},
+  };
+  for (const auto& c : cases) {
+    const std::u16string pattern = c.pattern, name = c.name;
+    EXPECT_EQ(MatchesWildcard(c.name, c.pattern), c.matches)
+        << std::string(pattern.begin(), pattern.end()) << " " << std::string(name.begin(), name.end());
+  }
+  EXPECT_FALSE(MatchesWildcard(u"a", std::u16string(RX_MAX_PATH, u'*').c_str()));
 }
 
 TEST(ProtectedRegistryKeys, SharedKeysInAnySpellingButNotTheirSubkeys) {
