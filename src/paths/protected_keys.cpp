@@ -10,121 +10,91 @@ namespace {
 // uninstall entries with it: each key on the way to a well-known location
 // that installers write below, and that location itself. An application's
 // own key (Software\Vendor, Uninstall\MyApp, CLSID\{...}) never belongs
-// here, and neither does anything only one program writes. Rows name the
-// key below the point where the table applies, "\" between names.
+// here, and neither does anything only one program writes.
+//
+// Each table is a tree of names below the point where it applies, one row
+// per key: a depth byte (1 for a name right below that point), the name,
+// a NUL; a row's parent is the nearest row above it one level up. A depth
+// of 0 ends the table.
 
 // Below the root of a machine's or a user's hive (HKLM, HKCU, each hive of
 // HKEY_USERS, and any other root).
-const char* const kHiveKeys[] = {
-    "Software", "System", "Environment", "Control Panel", "AppEvents", "Console", "Keyboard Layout",
-    "Network", "Printers", "Hardware", "SAM", "Security", nullptr,
-};
+const char kHiveKeys[] =
+    "\1Software\0\1System\0\1Environment\0\1Control Panel\0\1AppEvents\0\1Console\0\1Keyboard Layout\0"
+    "\1Network\0\1Printers\0\1Hardware\0\1SAM\0\1Security\0";
 
 // Below Software and Software\Wow6432Node (Classes has its own table).
-const char* const kSoftwareKeys[] = {
-    "Microsoft",
-    "Microsoft\\Windows",
-    "Microsoft\\Windows\\CurrentVersion",
-    "Microsoft\\Windows\\CurrentVersion\\Uninstall",
-    "Microsoft\\Windows\\CurrentVersion\\Run",
-    "Microsoft\\Windows\\CurrentVersion\\RunOnce",
-    "Microsoft\\Windows\\CurrentVersion\\RunOnceEx",
-    "Microsoft\\Windows\\CurrentVersion\\RunServices",
-    "Microsoft\\Windows\\CurrentVersion\\RunServicesOnce",
-    "Microsoft\\Windows\\CurrentVersion\\App Paths",
-    "Microsoft\\Windows\\CurrentVersion\\SharedDLLs",
-    "Microsoft\\Windows\\CurrentVersion\\Fonts",
-    "Microsoft\\Windows\\CurrentVersion\\Explorer",
-    "Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-    "Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
-    "Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects",
-    "Microsoft\\Windows\\CurrentVersion\\Explorer\\ShellIconOverlayIdentifiers",
-    "Microsoft\\Windows\\CurrentVersion\\Shell Extensions",
-    "Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved",
-    "Microsoft\\Windows\\CurrentVersion\\Installer",
-    "Microsoft\\Windows\\CurrentVersion\\Policies",
-    "Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer",
-    "Microsoft\\Windows\\CurrentVersion\\Policies\\System",
-    "Microsoft\\Windows NT",
-    "Microsoft\\Windows NT\\CurrentVersion",
-    "Microsoft\\Windows NT\\CurrentVersion\\Fonts",
-    "Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes",
-    "Microsoft\\Windows NT\\CurrentVersion\\Winlogon",
-    "Microsoft\\Windows NT\\CurrentVersion\\Windows",
-    "Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options",
-    "Microsoft\\Windows NT\\CurrentVersion\\ProfileList",
-    "Microsoft\\Active Setup",
-    "Microsoft\\Active Setup\\Installed Components",
-    "Policies",
-    "Policies\\Microsoft",
-    "Policies\\Microsoft\\Windows",
-    "Clients",
-    "RegisteredApplications",
-    "ODBC",
-    "ODBC\\ODBC.INI",
-    "ODBC\\ODBCINST.INI",
-    nullptr,
-};
+const char kSoftwareKeys[] =
+    "\1Microsoft\0"
+    "\2Windows\0"
+    "\3CurrentVersion\0"
+    "\4Uninstall\0\4Run\0\4RunOnce\0\4RunOnceEx\0\4RunServices\0\4RunServicesOnce\0\4App Paths\0"
+    "\4SharedDLLs\0\4Fonts\0\4Installer\0"
+    "\4Explorer\0"
+    "\5Shell Folders\0\5User Shell Folders\0\5Browser Helper Objects\0\5ShellIconOverlayIdentifiers\0"
+    "\4Shell Extensions\0"
+    "\5Approved\0"
+    "\4Policies\0"
+    "\5Explorer\0\5System\0"
+    "\2Windows NT\0"
+    "\3CurrentVersion\0"
+    "\4Fonts\0\4FontSubstitutes\0\4Winlogon\0\4Windows\0\4Image File Execution Options\0\4ProfileList\0"
+    "\2Active Setup\0"
+    "\3Installed Components\0"
+    "\1Policies\0"
+    "\2Microsoft\0"
+    "\3Windows\0"
+    "\1Clients\0\1RegisteredApplications\0"
+    "\1ODBC\0"
+    "\2ODBC.INI\0\2ODBCINST.INI\0";
 
 // Below HKEY_CLASSES_ROOT, Software\Classes and their Wow6432Node.
-const char* const kClassesKeys[] = {
-    "CLSID",
-    "Interface",
-    "TypeLib",
-    "AppID",
-    "*",
-    "*\\shellex",
-    "*\\shellex\\ContextMenuHandlers",
-    "*\\shellex\\PropertySheetHandlers",
-    "AllFilesystemObjects",
-    "AllFilesystemObjects\\shellex",
-    "AllFilesystemObjects\\shellex\\ContextMenuHandlers",
-    "Directory",
-    "Directory\\shell",
-    "Directory\\shellex",
-    "Directory\\shellex\\ContextMenuHandlers",
-    "Directory\\Background",
-    "Directory\\Background\\shell",
-    "Directory\\Background\\shellex",
-    "Directory\\Background\\shellex\\ContextMenuHandlers",
-    "Folder",
-    "Folder\\shell",
-    "Folder\\shellex",
-    "Folder\\shellex\\ContextMenuHandlers",
-    "Drive",
-    "Drive\\shell",
-    "Drive\\shellex",
-    "Drive\\shellex\\ContextMenuHandlers",
-    "Applications",
-    "SystemFileAssociations",
-    "MIME",
-    "MIME\\Database",
-    "MIME\\Database\\Content Type",
-    "Installer",
-    "Installer\\Products",
-    "Installer\\Features",
-    "Installer\\Components",
-    nullptr,
-};
+const char kClassesKeys[] =
+    "\1CLSID\0\1Interface\0\1TypeLib\0\1AppID\0"
+    "\1*\0"
+    "\2shellex\0"
+    "\3ContextMenuHandlers\0\3PropertySheetHandlers\0"
+    "\1AllFilesystemObjects\0"
+    "\2shellex\0"
+    "\3ContextMenuHandlers\0"
+    "\1Directory\0"
+    "\2shell\0"
+    "\2shellex\0"
+    "\3ContextMenuHandlers\0"
+    "\2Background\0"
+    "\3shell\0"
+    "\3shellex\0"
+    "\4ContextMenuHandlers\0"
+    "\1Folder\0"
+    "\2shell\0"
+    "\2shellex\0"
+    "\3ContextMenuHandlers\0"
+    "\1Drive\0"
+    "\2shell\0"
+    "\2shellex\0"
+    "\3ContextMenuHandlers\0"
+    "\1Applications\0\1SystemFileAssociations\0"
+    "\1MIME\0"
+    "\2Database\0"
+    "\3Content Type\0"
+    "\1Installer\0"
+    "\2Products\0\2Features\0\2Components\0";
 
 // Below System (a control set has its own table).
-const char* const kSystemKeys[] = {"Select", "Setup", "MountedDevices", nullptr};
+const char kSystemKeys[] = "\1Select\0\1Setup\0\1MountedDevices\0";
 
 // Below CurrentControlSet and each ControlSetNNN.
-const char* const kControlSetKeys[] = {
-    "Control",
-    "Control\\Class",
-    "Control\\Session Manager",
-    "Control\\Session Manager\\Environment",
-    "Control\\Print",
-    "Control\\Print\\Monitors",
-    "Services",
-    "Services\\EventLog",
-    "Services\\EventLog\\Application",
-    "Enum",
-    "Hardware Profiles",
-    nullptr,
-};
+const char kControlSetKeys[] =
+    "\1Control\0"
+    "\2Class\0"
+    "\2Session Manager\0"
+    "\3Environment\0"
+    "\2Print\0"
+    "\3Monitors\0"
+    "\1Services\0"
+    "\2EventLog\0"
+    "\3Application\0"
+    "\1Enum\0\1Hardware Profiles\0";
 
 const RxChar kSoftware[] = RX_TEXT("Software");
 
@@ -159,11 +129,11 @@ bool Split(const RxChar* path, KeyPath* key) {
   }
 }
 
-// Compares ASCII text with up to length units of name; *matched is how many
-// units of text matched the whole stretch.
+// Compares ASCII text with the start of name; *matched is how many units of
+// text matched, all of it.
 bool NameStartsWith(const Name& name, const char* text, size_t* matched) {
   size_t i = 0;
-  for (; text[i] != 0 && text[i] != '\\'; ++i) {
+  for (; text[i] != 0; ++i) {
     if (i == name.length || Fold(name.text[i]) != Fold((RxChar)(unsigned char)text[i])) return false;
   }
   *matched = i;
@@ -172,24 +142,26 @@ bool NameStartsWith(const Name& name, const char* text, size_t* matched) {
 
 bool NameIs(const Name& name, const char* text) {
   size_t matched = 0;
-  return NameStartsWith(name, text, &matched) && matched == name.length && text[matched] == 0;
+  return NameStartsWith(name, text, &matched) && matched == name.length;
 }
 
-// Whether names[from..] is exactly the row.
-bool MatchesRow(const KeyPath& key, size_t from, const char* row) {
-  for (size_t i = from; i < key.count; ++i) {
-    size_t matched = 0;
-    if (!NameStartsWith(key.names[i], row, &matched) || matched != key.names[i].length) return false;
-    row += matched;
-    if (*row == 0) return i + 1 == key.count;
-    ++row;  // the row's backslash
-  }
-  return false;
-}
-
-bool InTable(const KeyPath& key, size_t from, const char* const* table) {
-  for (; *table != nullptr; ++table) {
-    if (MatchesRow(key, from, *table)) return true;
+// Whether names[from..] (at least one name) is a key of the tree.
+bool InTable(const KeyPath& key, size_t from, const char* tree) {
+  const size_t wanted = key.count - from;
+  size_t matched = 0;  // names matched by the rows of the branch walked
+  while (*tree != 0) {
+    const size_t depth = (unsigned char)*tree++;
+    const char* name = tree;
+    while (*tree++ != 0) {
+    }
+    // A row below one whose name differed, or deeper than the path, is
+    // passed over; any other row replaces the branch from its depth on.
+    if (depth > matched + 1 || depth > wanted) continue;
+    matched = depth - 1;
+    if (NameIs(key.names[from + matched], name)) {
+      matched = depth;
+      if (depth == wanted) return true;
+    }
   }
   return false;
 }
