@@ -89,7 +89,7 @@ bool BuildTreePath(RxChar* path, const RxChar* text) {
 // home: installDir without its trailing backslash.
 void RemoveFolderTree(const RxChar* text, const RxChar* home) {
   RxChar path[RX_MAX_PATH];
-  if (!BuildTreePath(path, text) || HasDotsName(path) || IsUnsafeSpelling(path)) return;
+  if (!BuildTreePath(path, text) || HasDotsName(path)) return;
   RxChar* last = FindLastBackslash(path);
   if (last == nullptr) return;
   *last = 0;
