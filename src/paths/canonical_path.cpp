@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "paths/path_spelling.h"
 #include "payload/memory.h"
 #include "platform/ansi_adapters.h"
 #include "platform/system_calls.h"
@@ -133,6 +134,14 @@ bool CanonicalizePath(const RxChar* path, RxChar* out, size_t capacity) {
   if (out == nullptr || capacity == 0) return false;
   out[0] = 0;
   if (path == nullptr) return false;
+  // "\\?\C:\x", "\\.\C:\x" and "\??\C:\x" name C:\x, and the path
+  // functions keep such a prefix: it goes first. A device path without a
+  // plain form has no canonical one.
+  RxChar plain[RX_MAX_PATH];
+  if (SpellingOf(path) != SPELLING_PLAIN) {
+    if (!CopyText(plain, RX_MAX_PATH, path) || StripDevicePrefix(plain) != SPELLING_STRIPPED) return false;
+    path = plain;
+  }
   int full = FullPath(path, out, capacity);
   if (full < 0) {
     out[0] = 0;

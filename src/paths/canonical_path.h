@@ -7,12 +7,14 @@
 
 #include "paths/text_ops.h"
 
-// Writes the canonical form of path into out (capacity units): a full path
+// Writes the canonical form of path into out (capacity units): a device
+// prefix ("\\?\", "\\.\", "\??\", their "UNC\") taken off, a full path
 // (relative paths are taken from the current folder), `\` separators, no
 // runs of them (a UNC path keeps its leading pair), "." and ".." resolved,
 // trailing dots and spaces of names dropped as the file system does, short
 // (8.3) names replaced by long ones where the path exists, and no trailing
-// backslash except on a root (C:\). False when the result does not fit;
+// backslash except on a root (C:\). False when the result does not fit, or
+// for a device path whose plain form cannot be told (paths/path_spelling.h);
 // out is then empty.
 bool CanonicalizePath(const RxChar* path, RxChar* out, size_t capacity);
 

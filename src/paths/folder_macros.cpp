@@ -5,6 +5,7 @@
 #include "driver/run_state.h"
 #include "paths/canonical_path.h"
 #include "paths/path_ops.h"
+#include "paths/path_spelling.h"
 #include "payload/memory.h"
 #include "platform/system_calls.h"
 
@@ -355,11 +356,18 @@ bool IsAbsolutePath(const RxChar* path) {
 
 bool IsProtectedFolder(const RxChar* path) {
   if (TextLength(path) <= 3) return true;
+  // A device path without a plain form may be any folder, and a stream
+  // colon may name the folder itself ("x::$INDEX_ALLOCATION").
+  if (IsUnsafeSpelling(path)) return true;
   // Any other spelling of a folder is compared in its canonical form. A
   // path whose canonical form does not fit is longer than any protected
-  // folder, and is compared as it is written.
+  // folder, and is compared as it is written; with a device prefix it is
+  // not compared at all.
   RxChar canonical[RX_MAX_PATH];
-  if (!CanonicalizePath(path, canonical, RX_MAX_PATH)) canonical[0] = 0;
+  if (!CanonicalizePath(path, canonical, RX_MAX_PATH)) {
+    if (SpellingOf(path) != SPELLING_PLAIN) return true;
+    canonical[0] = 0;
+  }
   if (canonical[0] != 0 && TextLength(canonical) <= 3) return true;
 
   const bool trailing = path[TextLength(path) - 1] == '\\';

@@ -49,8 +49,10 @@ bool GetAllUsersSubfolder(RxChar* buffer, const RxChar* subPath);
 
 // True when removing the folder is forbidden: a drive root or any path of 3
 // units or fewer, or one of the 25 well-known folders, named by any alias
-// (case, trailing separator, "." and "..", "/", repeated "\", short names).
-// A folder below a protected folder is not protected.
+// (case, trailing separator, "." and "..", "/", repeated "\", short names,
+// a device prefix such as "\\?\"). A device path whose plain form cannot
+// be told ("\\?\GLOBALROOT\...") and a path with a stream colon are
+// protected too. A folder below a protected folder is not protected.
 bool IsProtectedFolder(const RxChar* path);
 
 // True for "X:\..." and "\\server\..." paths; anything else is taken

@@ -7,6 +7,7 @@
 #include "driver/run_state.h"
 #include "paths/folder_macros.h"
 #include "paths/path_ops.h"
+#include "paths/path_spelling.h"
 #include "payload/extension_host.h"
 #include "payload/file_io.h"
 #include "payload/memory.h"
@@ -90,10 +91,11 @@ void DeleteEntryFile(uint8_t flags) {
 }
 
 // True when the first `capacity` units of path hold a terminated absolute
-// path. The extension library may leave anything in the buffer.
+// path of a spelling that may be acted on. The extension library may leave
+// anything in the buffer.
 bool IsUsablePath(const wchar_t* path, size_t capacity) {
   for (size_t i = 0; i < capacity; ++i) {
-    if (path[i] == 0) return IsAbsolutePath(path);
+    if (path[i] == 0) return IsAbsolutePath(path) && !IsUnsafeSpelling(path);
   }
   return false;
 }
@@ -133,7 +135,7 @@ bool BuildEntryPath(const FileEntry* entry) {
     fits = CopyText(path, RX_MAX_PATH, folder);
   }
   if (fits && entry->name[0] != 0) fits = AddBackslash(path) && AppendText(path, RX_MAX_PATH, entry->name);
-  if (fits && IsAbsolutePath(path)) return true;
+  if (fits && IsAbsolutePath(path) && !IsUnsafeSpelling(path)) return true;
   path[0] = 0;
   return false;
 }

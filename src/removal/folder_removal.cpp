@@ -17,6 +17,7 @@
 #include "driver/run_state.h"
 #include "paths/folder_macros.h"
 #include "paths/path_ops.h"
+#include "paths/path_spelling.h"
 #include "payload/memory.h"
 #include "platform/system_calls.h"
 #include "removal/removal.h"
@@ -212,7 +213,7 @@ void RemoveShortcutFiles() {
     const ShortcutEntry* entry = uninstallData.shortcuts.items[i];
     // A relative folder would be taken from whatever the working folder is.
     if (entry->fileName[0] != 0 && IsAbsolutePath(entry->folder) && CopyText(path, RX_MAX_PATH, entry->folder) &&
-        AddBackslash(path) && AppendText(path, RX_MAX_PATH, entry->fileName))
+        AddBackslash(path) && AppendText(path, RX_MAX_PATH, entry->fileName) && !IsUnsafeSpelling(path))
       RemoveFile(path);
     ShowPhaseProgress(start + i);
   }

@@ -1,6 +1,7 @@
 // Registry phase: the keys (with all their subkeys) and values of the
-// payload's list, never a top-level key, each after the extension library
-// had its say.
+// payload's list, never a key that holds other programs' data (a top-level
+// key, Uninstall, Run, CLSID...: paths/protected_keys.h), each after the
+// extension library had its say.
 //
 // What the registry makes of key paths (checked under Wine 8, as on
 // Windows): RegOpenKeyExW(root, "Software\") and (root, "Software\\") open
@@ -12,6 +13,7 @@
 #include <windows.h>
 
 #include "driver/run_state.h"
+#include "paths/protected_keys.h"
 #include "paths/text_ops.h"
 #include "payload/extension_host.h"
 #include "platform/system_calls.h"
@@ -19,7 +21,6 @@
 
 namespace {
 
-const uint32_t kLocalMachine = 0x80000002u;
 // Under HKEY_LOCAL_MACHINE, "Software64" stands for "Software" in the
 // 64-bit view.
 const RxChar kSoftware64[] = L"Software64";
@@ -32,42 +33,31 @@ enum { REGISTRY_PATH_UNITS = 520 };
 // tree. Kept small: the recursion holds one per level.
 enum { KEY_NAME_UNITS = 256 };
 
-// Keys whose removal would take every program's settings with it.
-const RxChar* const kTopLevelKeys[] = {L"Software", L"System", L"Software\\Wow6432Node", nullptr};
-
-// With any trailing backslashes, which name the same key; a path of
-// backslashes alone names the root.
-bool IsTopLevelKey(const RxChar* path) {
-  size_t length = TextLength(path);
-  while (length > 0 && path[length - 1] == '\\') --length;
-  if (length == 0) return true;
-  for (const RxChar* const* key = kTopLevelKeys; *key != nullptr; ++key) {
-    if (TextLength(*key) == length && EqualNoCaseN(path, *key, length)) return true;
-  }
-  return false;
-}
-
 // False for an entry that names a value: it moves no bar.
 bool RemoveRegistryEntry(const RegistryEntry* entry) {
   RxChar path[REGISTRY_PATH_UNITS];
   if (entry->path[0] == 0 || !CopyText(path, REGISTRY_PATH_UNITS, entry->path)) return true;
   const HKEY root = (HKEY)(ULONG_PTR)entry->root;
-  // The alias is resolved before the top-level test: "Software64\" is
+  // The alias is resolved before the protected-key test: "Software64\" is
   // "Software\" in the other view.
   REGSAM view = 0;
-  if (entry->root == kLocalMachine && EqualNoCaseN(path, kSoftware64, SOFTWARE64_LENGTH)) {
+  if (entry->root == REGISTRY_LOCAL_MACHINE && EqualNoCaseN(path, kSoftware64, SOFTWARE64_LENGTH)) {
     RxChar* tail = path + SOFTWARE_LENGTH;
     do {
       tail[0] = tail[2];
     } while (*tail++ != 0);
     if (run.isNT) view = KEY_WOW64_64KEY;
   }
-  if (IsTopLevelKey(path)) return true;
+  // A named value ("Key\\Value") is the payload's own whatever its key;
+  // anything else names a key ("Key\\", its default value, counts as the
+  // key itself).
+  RxChar* last = FindLastBackslash(path);
+  const bool value = last != nullptr && last != path && last[-1] == '\\' && last[1] != 0;
+  if (!value && IsProtectedRegistryKey(entry->root, path)) return true;
   // The library sees the path as the payload holds it.
   ExtensionRegistryInfo info = {entry->root, entry->path};
   if (CallExtension(EXT_REGISTRY_ENTRY, &info, 1) == 0) return true;
 
-  RxChar* last = FindLastBackslash(path);
   if (last != nullptr && last != path && last[-1] == '\\') {
     last[-1] = 0;
     HKEY key;

@@ -31,7 +31,8 @@ FileStatus RemoveFile(const wchar_t* path);
 // when the path does not fit in 260 characters (it is never cut: a cut path
 // names another file) or is not absolute (an empty folder with a name): a
 // relative path would be taken from the current folder, which may be the
-// system folder.
+// system folder. False too for a spelling never acted on: a stream colon or
+// a device path without a plain form (paths/path_spelling.h).
 bool BuildEntryPath(const FileEntry* entry);
 
 // 1 for a read-only file; 0 for any other file and for a folder; a

@@ -2,14 +2,21 @@
 #pragma once
 #include "paths/text_ops.h"
 
-// Whether the long file name matches the pattern: `*` any run of characters,
-// `?` any one character or none at the end of the name or before a dot, a
-// dot followed only by stars also matches the end of the name (so "*.*"
-// matches "README", as the platform's search does); everything else matches
-// itself with ASCII letters folded. False for a pattern of 260 or more units.
+// Whether the long file name matches the pattern by the platform's rules
+// (ASCII letters folded):
+//   `*`       any run of characters; "*.*" is "*";
+//   `*` before a dot: any run that does not pass the name's last dot, so
+//             "*." matches only names without an extension and "*.txt"
+//             not "a.txt.bak";
+//   `?`       any one character but a dot; at the end of the name or
+//             before a dot it may match nothing ("a?" matches "a");
+//   `.` before `?`, `*` or the end (trailing dots count as one): a dot or
+//             the end of the name ("*.*" and "a.?" match "a");
+//   anything else matches itself.
+// False for a pattern of 260 or more units.
 //
 // FindFirstFileW matches a pattern against the 8.3 short name too: "*.doc"
-// finds "Report.docx" through REPORT~1.DOC, and "*.htm" finds "index.html".
-// The tree walk asks this of every name the search gives before it deletes
-// the file.
+// finds "Report.docx" through REPORT~1.DOC, "*." finds ".profile" through
+// PROFIL~1, and "*.htm" finds "index.html". The tree walk asks this of
+// every name the search gives before it deletes the file.
 bool MatchesWildcard(const RxChar* name, const RxChar* pattern);

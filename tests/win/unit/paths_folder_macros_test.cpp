@@ -114,10 +114,13 @@ TEST_P(ProtectedFolders, RootsAndEverySpellingOfTheWellKnownFolders) {
   for (const std::wstring& path :
        {std::wstring(L"C:\\"), std::wstring(L"D:"), std::wstring(), std::wstring(L"C:\\\\"), upper, w + L"\\.",
         slashes + L"/", w + L" ", w + L"\\..", System(false) + L"\\..\\..\\" + w.substr(3), std::wstring(shortPf),
-        Trimmed(Shell(CSIDL_PERSONAL)), Trimmed(Resolve(FOLDER_PROGRAM_FILES_X64)), Trimmed(Resolve(FOLDER_TEMP))})
+        Trimmed(Shell(CSIDL_PERSONAL)), Trimmed(Resolve(FOLDER_PROGRAM_FILES_X64)), Trimmed(Resolve(FOLDER_TEMP)),
+        L"\\\\?\\" + w, L"\\\\.\\" + w + L"\\", L"\\??\\" + upper, std::wstring(L"\\\\?\\C:\\"),
+        std::wstring(L"\\\\?\\GLOBALROOT\\Device\\HarddiskVolume1\\x"), w + L"::$INDEX_ALLOCATION",
+        pf + L"\\App:stream"})
     EXPECT_TRUE(IsProtectedFolder(path.c_str())) << harness::Narrow(path);
-  for (const std::wstring& path :
-       {pf + L"\\App", std::wstring(shortPf) + L"\\App", w + L"\\Temp\\..\\Fonts\\x", w + L"2"})
+  for (const std::wstring& path : {pf + L"\\App", std::wstring(shortPf) + L"\\App", w + L"\\Temp\\..\\Fonts\\x",
+                                   w + L"2", L"\\\\?\\" + pf + L"\\App"})
     EXPECT_FALSE(IsProtectedFolder(path.c_str())) << harness::Narrow(path);
 }
 

@@ -156,6 +156,39 @@ TEST_F(Folders, LinksAreNeitherEnteredNorRemovedByAnyPhase) {
     EXPECT_TRUE(Exists(kept)) << harness::Narrow(kept);
 }
 
+// Every path a phase hands to DeleteFileW or RemoveDirectoryW.
+std::vector<std::wstring> actedOn;
+BOOL WINAPI DeleteRecorded(LPCWSTR path) { return actedOn.push_back(path), realCalls.DeleteFileW(path); }
+BOOL WINAPI RemoveRecorded(LPCWSTR path) { return actedOn.push_back(path), realCalls.RemoveDirectoryW(path); }
+
+// "x::$INDEX_ALLOCATION" names the folder x itself on NTFS and "f:s" a
+// part of f; a GLOBALROOT path may be any folder of any volume. Wine knows
+// neither, so the proof is that no such path reaches the platform from any
+// record kind.
+TEST_F(Folders, StreamsAndDevicePathsWithoutAPlainFormReachNoCall) {
+  realCalls = sys;
+  sys.DeleteFileW = DeleteRecorded;
+  sys.RemoveDirectoryW = RemoveRecorded;
+  actedOn.clear();
+  Files({L"s\\f.txt"});
+  const std::u16string s = At(L"app\\s"), device = u"\\\\?\\GLOBALROOT\\Device\\HarddiskVolume1" + s.substr(2);
+  pack::Payload payload;
+  payload.files = {{s + u"::$INDEX_ALLOCATION", u"", 0}, {s, u"f.txt:hidden", 0}, {device, u"f.txt", 0},
+                   {device, u"", 0}};
+  payload.shortcuts = {{1, s + u"\\x:y", u"", u"a.lnk"}, {1, device, u"", u"f.txt"}};
+  payload.folderTrees = {u"#InstallDir#\\s::$INDEX_ALLOCATION\\*.*", u"\\\\?\\GLOBALROOT#InstallDir#\\s\\*.*"};
+  Load(payload);
+  RemoveFiles();
+  RemoveFolderTrees();
+  RemoveShortcutFiles();
+  RemoveShortcutFolders();
+  PruneInstallFolders();
+  for (const std::wstring& path : actedOn)
+    EXPECT_TRUE(path.find(L':', 2) == std::wstring::npos && path.find(L"GLOBALROOT") == std::wstring::npos)
+        << harness::Narrow(path);
+  EXPECT_TRUE(Exists(L"s\\f.txt"));
+}
+
 // Both paths of an entry climb in step, levels + 1 folders each, whether
 // or not the folder below went, and stop at the first protected folder of
 // either path (Programs); a relative folder is taken from nowhere.
