@@ -60,6 +60,7 @@ const SystemCallTable kWideTable = {
 HMODULE shellLibrary = nullptr;
 
 typedef BOOL(WINAPI* SetDefaultDllDirectoriesFunction)(DWORD);
+typedef DWORD(WINAPI* GetFinalPathFunction)(HANDLE, LPWSTR, DWORD, DWORD);
 
 // A function of kernel32 that older systems lack, or null.
 FARPROC KernelFunction(const char* name) {
@@ -190,3 +191,18 @@ HMODULE LoadLibraryByPath(const wchar_t* path, bool ownFolder) {
   return loaded;
 }
 
+bool GetFinalPath(HANDLE handle, wchar_t* path) {
+  GetFinalPathFunction finalPath = (GetFinalPathFunction)(void*)KernelFunction("GetFinalPathNameByHandleW");
+  // "\\?\UNC\server\..." is 6 units longer than "\\server\...".
+  wchar_t found[RX_MAX_PATH + 6];
+  const DWORD length = finalPath != nullptr ? finalPath(handle, found, RX_MAX_PATH + 6, 0) : 0;
+  if (length == 0 || length >= RX_MAX_PATH + 6) return false;
+  wchar_t* plain = found;
+  if (EqualNoCaseN(found, L"\\\\?\\UNC\\", 8)) {
+    plain = found + 6;
+    plain[0] = '\\';
+  } else if (EqualNoCaseN(found, L"\\\\?\\", 4)) {
+    plain = found + 4;
+  }
+  return CopyText(path, RX_MAX_PATH, plain);
+}

@@ -104,6 +104,12 @@ HMODULE LoadSystemLibrary(const wchar_t* name);
 // the plain search applies.
 HMODULE LoadLibraryByPath(const wchar_t* path, bool ownFolder);
 
+// The path of the file or folder that handle is open on, as it lies on its
+// volume ("C:\..." or "\\server\share\..."): no link and no short name
+// on the way. False where the system cannot tell (before Windows Vista, and
+// on the ANSI family) or the path does not fit in 260 units.
+bool GetFinalPath(HANDLE handle, wchar_t* path);
+
 // A new heap block (memory.h; the caller releases it with MemRelease) holding
 // the text in the given code page, or null for a null text or when the block
 // cannot be allocated.
