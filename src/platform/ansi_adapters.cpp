@@ -292,7 +292,8 @@ BOOL WINAPI AnsiWritePrivateProfileString(LPCWSTR section, LPCWSTR key, LPCWSTR 
 }
 
 HMODULE WINAPI AnsiLoadLibraryEx(LPCWSTR path, HANDLE reserved, DWORD flags) {
-  return WithAnsiText(path, HMODULE(nullptr), [&](LPCSTR ansiPath) { return LoadLibraryExA(ansiPath, reserved, flags); });
+  return WithAnsiText(path, HMODULE(nullptr),
+                      [&](LPCSTR ansiPath) { return LoadLibraryExA(ansiPath, reserved, flags); });
 }
 
 BOOL WINAPI AnsiCreateProcess(LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUTES processSecurity,
