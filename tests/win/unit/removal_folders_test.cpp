@@ -166,9 +166,8 @@ std::wstring outside, enteredAs;
 std::wstring Through(LPCWSTR path, bool followLast) {
   wchar_t full[MAX_PATH];
   GetFullPathNameW(path, MAX_PATH, full, nullptr);
-  std::wstring text = full, folded = full;
-  for (wchar_t& c : folded) c = towlower(c);
-  const size_t at = folded.find(L"\\junction"), end = at + 9;
+  const std::wstring text = full;
+  const size_t at = text.find(L"\\junction"), end = at + 9;
   if (at == std::wstring::npos || (end < text.size() && text[end] != L'\\') || (end == text.size() && !followLast))
     return text;
   enteredAs = text.substr(0, end);

@@ -29,20 +29,13 @@ HINSTANCE WINAPI CheckLockThenStart(HWND owner, LPCWSTR verb, LPCWSTR file, LPCW
   return ShellExecuteW(owner, verb, file, parameters, directory, show);
 }
 
-// The deletions at restart that the system has recorded, lower case.
+// The deletions at restart that the system has recorded.
 std::wstring PendingDeletions() {
-  HKEY key;
-  std::wstring text;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_QUERY_VALUE,
-                    &key) != ERROR_SUCCESS)
-    return text;
+  const wchar_t *key = L"System\\CurrentControlSet\\Control\\Session Manager", *value = L"PendingFileRenameOperations";
   DWORD size = 0;
-  if (RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
-    text.resize(size / 2 + 1);
-    RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, (BYTE*)&text[0], &size);
-  }
-  RegCloseKey(key);
-  for (wchar_t& c : text) c = towlower(c);
+  RegGetValueW(HKEY_LOCAL_MACHINE, key, value, RRF_RT_REG_MULTI_SZ, nullptr, nullptr, &size);
+  std::wstring text(size / 2 + 1, L'\0');
+  RegGetValueW(HKEY_LOCAL_MACHINE, key, value, RRF_RT_REG_MULTI_SZ, nullptr, &text[0], &size);
   return text;
 }
 
@@ -115,8 +108,7 @@ TEST_F(SelfRemovalCopy, TheProgramProperIsCopiedLockedAndStartedHiddenInDeletion
   EXPECT_EQ(records[0].folder, temp);
   EXPECT_EQ(records[0].show, SW_HIDE);
   EXPECT_EQ(writeErrorAtStart, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-  std::wstring registered = L"\\??\\" + temp + L"\\_uins1.exe" + std::wstring(2, L'\0');
-  for (wchar_t& c : registered) c = towlower(c);
+  const std::wstring registered = L"\\??\\" + temp + L"\\_uins1.exe" + std::wstring(2, L'\0');
   EXPECT_NE(PendingDeletions().find(registered), std::wstring::npos) << "deleted at the next start";
   Bytes copied;
   ASSERT_TRUE(harness::ReadWholeFile(temp + L"\\_uins1.exe", &copied));
