@@ -120,6 +120,25 @@ bool StartDeletionCopy(const wchar_t* programPath, uint32_t programLength) {
   if (copy == INVALID_HANDLE_VALUE) return false;
 
   HANDLE locked = WriteCheckedCopy(copy, copyPath, programPath, programLength);
+  // What starts must be the copy that was checked. The temporary folder
+  // comes from the user's environment, and a program of the user could
+  // re-point a junction on the way to copyPath, between the check and the
+  // start, at a program of its own, to have that started with administrator
+  // rights. So on the NT family the copy is started, and registered for
+  // deletion, by the path it has on its volume, read from the held handle:
+  // while held, the copy cannot be renamed or removed, no folder above it
+  // can be renamed, and none is empty to be made a junction, so that path
+  // names the checked file until the start. Where the system should tell
+  // that path (Vista and later) but does not, nothing is started; before
+  // Vista it cannot, and the ANSI family has no links.
+  wchar_t real[RX_MAX_PATH];
+  const wchar_t* start = copyPath;
+  if (locked != INVALID_HANDLE_VALUE && run.isNT && GetFinalPath(locked, real)) {
+    start = real;
+  } else if (locked != INVALID_HANDLE_VALUE && run.isNT6) {
+    CloseFileHandle(locked);
+    locked = INVALID_HANDLE_VALUE;
+  }
   bool started = false;
   if (locked != INVALID_HANDLE_VALUE) {
     // The copy runs in its own folder: a process holds its current folder
@@ -127,9 +146,9 @@ bool StartDeletionCopy(const wchar_t* programPath, uint32_t programLength) {
     wchar_t arguments[2 * RX_MAX_PATH];
     wchar_t folder[RX_MAX_PATH];
     if (CopyText(arguments, 2 * RX_MAX_PATH, L"/D\"") && AppendText(arguments, 2 * RX_MAX_PATH, programPath) &&
-        AppendText(arguments, 2 * RX_MAX_PATH, L"\"") && CopyParentFolder(folder, RX_MAX_PATH, copyPath)) {
-      DeleteAtRestart(copyPath);
-      started = (INT_PTR)sys.ShellExecuteW(nullptr, L"open", copyPath, arguments, folder, SW_HIDE) > 32;
+        AppendText(arguments, 2 * RX_MAX_PATH, L"\"") && CopyParentFolder(folder, RX_MAX_PATH, start)) {
+      DeleteAtRestart(start);
+      started = (INT_PTR)sys.ShellExecuteW(nullptr, L"open", start, arguments, folder, SW_HIDE) > 32;
     }
     CloseFileHandle(locked);
   }

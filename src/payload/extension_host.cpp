@@ -65,26 +65,6 @@ HANDLE WriteLibraryImage(const uint8_t* image, uint32_t length) {
   return guard;
 }
 
-// Where the platform restricts the library search (SetDefaultDllDirectories,
-// made at start-up), a library loaded by its full path would look for its own
-// DLLs in the system folder only. A library named by the payload's path sits
-// in a folder of its installer's making, with its DLLs beside it, so that
-// folder is searched too. An image is not: it comes alone, and its folder is
-// the user's temporary folder, where any program of the user could leave a
-// DLL of a name it imports for this elevated process to load.
-// The flags came with AddDllDirectory (Windows 8, or KB2533623 on 7 and
-// Vista) and need a full path; elsewhere, and for a relative path, the plain
-// load through the table.
-HMODULE LoadLibraryFrom(const RxChar* path, bool image) {
-  HMODULE kernel = GetModuleHandleA("kernel32.dll");
-  if (kernel != nullptr && GetProcAddress(kernel, "AddDllDirectory") != nullptr) {
-    const DWORD flags = LOAD_LIBRARY_SEARCH_SYSTEM32 | (image ? 0 : LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR);
-    HMODULE loaded = LoadLibraryExW(path, nullptr, flags);
-    if (loaded != nullptr || GetLastError() != ERROR_INVALID_PARAMETER) return loaded;
-  }
-  return sys.LoadLibraryW(path);
-}
-
 }  // namespace
 
 ExtensionCallbacks extensionCallbacks;
@@ -118,7 +98,13 @@ void LoadExtensionLibrary() {
     // The reader has checked that the path ends inside the content.
     path = (const RxChar*)uninstallData.extensionBlob;
   }
-  HMODULE loaded = LoadLibraryFrom(path, guard != INVALID_HANDLE_VALUE);
+  // A library named by the payload's path sits in a folder of its
+  // installer's making, with its DLLs beside it, so that folder is searched
+  // too. An image is not: it comes alone, and its folder is the user's
+  // temporary folder, where any program of the user could leave a DLL of a
+  // name it imports for this elevated process to load. (A relative path
+  // has no folder of its own to speak of: the plain search.)
+  HMODULE loaded = LoadLibraryByPath(path, guard == INVALID_HANDLE_VALUE && IsAbsolutePath(path));
   if (guard != INVALID_HANDLE_VALUE) CloseFileHandle(guard);
   if ((uintptr_t)loaded < 32) return;
   library = loaded;

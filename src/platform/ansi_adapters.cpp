@@ -291,7 +291,10 @@ BOOL WINAPI AnsiWritePrivateProfileString(LPCWSTR section, LPCWSTR key, LPCWSTR 
   return WritePrivateProfileStringA(ansiSection.text, ansiKey.text, ansiValue.text, ansiFile.text);
 }
 
-HMODULE WINAPI AnsiLoadLibrary(LPCWSTR path) { return WithAnsiText(path, HMODULE(nullptr), LoadLibraryA); }
+HMODULE WINAPI AnsiLoadLibraryEx(LPCWSTR path, HANDLE reserved, DWORD flags) {
+  return WithAnsiText(path, HMODULE(nullptr),
+                      [&](LPCSTR ansiPath) { return LoadLibraryExA(ansiPath, reserved, flags); });
+}
 
 BOOL WINAPI AnsiCreateProcess(LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUTES processSecurity,
                               LPSECURITY_ATTRIBUTES threadSecurity, BOOL inheritHandles, DWORD flags,

@@ -37,7 +37,7 @@ UINT WINAPI AnsiGetSystemDirectory(LPWSTR buffer, UINT size);
 DWORD WINAPI AnsiGetTempPath(DWORD size, LPWSTR buffer);
 DWORD WINAPI AnsiGetShortPathName(LPCWSTR longPath, LPWSTR shortPath, DWORD size);
 BOOL WINAPI AnsiWritePrivateProfileString(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR file);
-HMODULE WINAPI AnsiLoadLibrary(LPCWSTR path);
+HMODULE WINAPI AnsiLoadLibraryEx(LPCWSTR path, HANDLE reserved, DWORD flags);
 BOOL WINAPI AnsiCreateProcess(LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUTES processSecurity,
                               LPSECURITY_ATTRIBUTES threadSecurity, BOOL inheritHandles, DWORD flags,
                               LPVOID environment, LPCWSTR folder, LPSTARTUPINFOW startup,

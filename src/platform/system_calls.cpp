@@ -24,7 +24,7 @@ const SystemCallTable kWideTable = {
     ::GetTempPathW,
     ::GetShortPathNameW,
     ::WritePrivateProfileStringW,
-    ::LoadLibraryW,
+    ::LoadLibraryExW,
     ::CreateProcessW,
     ::ShellExecuteW,
     ::ShellExecuteExW,
@@ -60,18 +60,23 @@ const SystemCallTable kWideTable = {
 HMODULE shellLibrary = nullptr;
 
 typedef BOOL(WINAPI* SetDefaultDllDirectoriesFunction)(DWORD);
+typedef DWORD(WINAPI* GetFinalPathFunction)(HANDLE, LPWSTR, DWORD, DWORD);
+
+// A function of kernel32 that older systems lack, or null.
+FARPROC KernelFunction(const char* name) {
+  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  return kernel != nullptr ? GetProcAddress(kernel, name) : nullptr;
+}
 
 // The program runs elevated, and its self-removal copy runs from the
 // temporary folder, where anyone may have left a "version.dll" or the like.
 // Where the platform allows it (Windows 8, and 7/Vista with KB2533623), keep
 // every later load by bare name out of the program's folder and the current
-// folder. Older systems lack the export; there LoadSystemLibrary's full paths
-// are the only protection.
+// folder. Older systems lack the export; there the full paths and the
+// altered search order of LoadLibraryByPath are the protection.
 void RestrictLibrarySearch() {
-  HMODULE kernel = GetModuleHandleA("kernel32.dll");
-  if (kernel == nullptr) return;
   SetDefaultDllDirectoriesFunction setDefault =
-      (SetDefaultDllDirectoriesFunction)(void*)GetProcAddress(kernel, "SetDefaultDllDirectories");
+      (SetDefaultDllDirectoriesFunction)(void*)KernelFunction("SetDefaultDllDirectories");
   if (setDefault != nullptr) setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
@@ -99,7 +104,7 @@ void SwitchToAnsi(SystemCallTable& t) {
   t.GetTempPathW = AnsiGetTempPath;
   t.GetShortPathNameW = AnsiGetShortPathName;
   t.WritePrivateProfileStringW = AnsiWritePrivateProfileString;
-  t.LoadLibraryW = AnsiLoadLibrary;
+  t.LoadLibraryExW = AnsiLoadLibraryEx;
   t.CreateProcessW = AnsiCreateProcess;
   t.ShellExecuteW = AnsiShellExecute;
   t.ShellExecuteExW = AnsiShellExecuteEx;
@@ -171,5 +176,33 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
   UINT length = sys.GetSystemDirectoryW(path, RX_MAX_PATH);
   if (length == 0 || length >= RX_MAX_PATH) return nullptr;
   if (!AppendText(path, RX_MAX_PATH, L"\\") || !AppendText(path, RX_MAX_PATH, name)) return nullptr;
-  return sys.LoadLibraryW(path);
+  return LoadLibraryByPath(path, true);
+}
+
+HMODULE LoadLibraryByPath(const wchar_t* path, bool ownFolder) {
+  // The search flags came with SetDefaultDllDirectories, and need a full
+  // path: a relative one is refused as an invalid parameter.
+  DWORD flags = ownFolder ? LOAD_WITH_ALTERED_SEARCH_PATH : 0;
+  if (KernelFunction("SetDefaultDllDirectories") != nullptr)
+    flags = LOAD_LIBRARY_SEARCH_SYSTEM32 | (ownFolder ? LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR : 0);
+  HMODULE loaded = sys.LoadLibraryExW(path, nullptr, flags);
+  if (loaded == nullptr && flags != 0 && GetLastError() == ERROR_INVALID_PARAMETER)
+    loaded = sys.LoadLibraryExW(path, nullptr, 0);
+  return loaded;
+}
+
+bool GetFinalPath(HANDLE handle, wchar_t* path) {
+  GetFinalPathFunction finalPath = (GetFinalPathFunction)(void*)KernelFunction("GetFinalPathNameByHandleW");
+  // "\\?\UNC\server\..." is 6 units longer than "\\server\...".
+  wchar_t found[RX_MAX_PATH + 6];
+  const DWORD length = finalPath != nullptr ? finalPath(handle, found, RX_MAX_PATH + 6, 0) : 0;
+  if (length == 0 || length >= RX_MAX_PATH + 6) return false;
+  wchar_t* plain = found;
+  if (EqualNoCaseN(found, L"\\\\?\\UNC\\", 8)) {
+    plain = found + 6;
+    plain[0] = '\\';
+  } else if (EqualNoCaseN(found, L"\\\\?\\", 4)) {
+    plain = found + 4;
+  }
+  return CopyText(path, RX_MAX_PATH, plain);
 }

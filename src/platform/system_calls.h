@@ -32,7 +32,7 @@ struct SystemCallTable {
   decltype(&::GetShortPathNameW) GetShortPathNameW;
   decltype(&::WritePrivateProfileStringW) WritePrivateProfileStringW;
   // Modules, processes and the shell.
-  decltype(&::LoadLibraryW) LoadLibraryW;
+  decltype(&::LoadLibraryExW) LoadLibraryExW;
   decltype(&::CreateProcessW) CreateProcessW;
   decltype(&::ShellExecuteW) ShellExecuteW;
   decltype(&::ShellExecuteExW) ShellExecuteExW;
@@ -90,10 +90,25 @@ HMODULE ShellLibraryHandle();
 
 // Loads a library of the system folder by its full path, so that no file of
 // the same name beside the program (the self-removal copy runs from the
-// temporary folder) or in the current folder is loaded instead. Null when the
-// system folder's path plus the name would not fit in 260 characters, or the
-// load fails.
+// temporary folder) or in the current folder is loaded instead, nor any of
+// its own dependencies. Null when the system folder's path plus the name
+// would not fit in 260 characters, or the load fails.
 HMODULE LoadSystemLibrary(const wchar_t* name);
+
+// Loads the library at path (a full path). The libraries it imports come
+// from the system folder and, with ownFolder, from its own folder first;
+// never from the program's folder or the current one. Where the platform
+// restricts the search (SetDefaultDllDirectories) that takes the search
+// flags of LoadLibraryEx; elsewhere the altered search order puts the
+// library's own folder where the program's would be, and without ownFolder
+// the plain search applies.
+HMODULE LoadLibraryByPath(const wchar_t* path, bool ownFolder);
+
+// The path of the file or folder that handle is open on, as it lies on its
+// volume ("C:\..." or "\\server\share\..."): no link and no short name
+// on the way. False where the system cannot tell (before Windows Vista, and
+// on the ANSI family) or the path does not fit in 260 units.
+bool GetFinalPath(HANDLE handle, wchar_t* path);
 
 // A new heap block (memory.h; the caller releases it with MemRelease) holding
 // the text in the given code page, or null for a null text or when the block

@@ -91,6 +91,9 @@ bool UnregisterInChildProcess(const wchar_t* path) {
 
 // Loads the library into this process, with its own folder as the current
 // folder, and calls its export inside a guard against any fault it raises.
+// The libraries it imports are looked for in its own folder and the system
+// folder: the restricted search of the process would find those beside it
+// nowhere, and it would stay registered after its file went.
 void UnregisterInProcess(const wchar_t* path) {
   wchar_t previous[RX_MAX_PATH];
   GetCurrentFolder(previous);
@@ -103,7 +106,7 @@ void UnregisterInProcess(const wchar_t* path) {
       SetCurrentFolder(folder);
     }
   }
-  HMODULE library = sys.LoadLibraryW(path);
+  HMODULE library = LoadLibraryByPath(path, true);
   if ((UINT_PTR)library >= 32) {
     UnregisterFunction unregister = (UnregisterFunction)(void*)GetProcAddress(library, "DllUnregisterServer");
     if (unregister != nullptr) CallContained(unregister);

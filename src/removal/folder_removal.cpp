@@ -12,6 +12,12 @@
 //                               named "..." exists on NTFS and under Wine);
 //   SetCurrentDirectory("x.")   enters "x", another folder, or fails;
 //   FindFirstFile("*.doc")      also finds "Report.docx" by its short name.
+//
+// Between the listing of a folder and its entering, another program of the
+// user may swap it for a junction, and the elevated walk would delete
+// matching files wherever that points: every folder, the tree's root
+// included, is entered through EnterFolder, which checks the folder it
+// landed in through handles.
 #include <windows.h>
 
 #include "driver/run_state.h"
@@ -47,6 +53,50 @@ bool InFolder(const RxChar* expected, RxChar* scratch) {
 }
 
 bool KeepFolder(const RxChar* path) { return IsProtectedFolder(path) || IsReparsePoint(path); }
+
+// Folder handles for the checks of EnterFolder: to read a folder's
+// identity and path, never to change anything.
+HANDLE OpenFolder(const RxChar* path, DWORD access, DWORD share, DWORD flags) {
+  return sys.CreateFileW(path, access, share, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
+}
+
+bool SameFile(HANDLE a, HANDLE b) {
+  BY_HANDLE_FILE_INFORMATION one, two;
+  return GetFileInformationByHandle(a, &one) && GetFileInformationByHandle(b, &two) &&
+         one.dwVolumeSerialNumber == two.dwVolumeSerialNumber && one.nFileIndexHigh == two.nFileIndexHigh &&
+         one.nFileIndexLow == two.nFileIndexLow;
+}
+
+// Enters the folder that path names (a bare name in the working folder, or
+// a tree's root), and checks that the folder now current is the one the
+// name held, before anything in it is deleted. On the NT family the name is
+// first opened without following a link, and held without delete sharing:
+// until the comparison nobody can rename, replace or remove it. The folder
+// entered must be that very folder (same volume, same file index): a
+// junction or link leads elsewhere, whenever it was put in place. Where the
+// system can tell, the folder's real path (no link or short name on the
+// way) must not be a protected folder either. Once entered, the working
+// folder is held open by the system, which looks its bare names up in it,
+// and cannot be renamed. The ANSI family has no links. False when the
+// folder cannot be entered, or, with the working folder back at back, when
+// the check fails.
+bool EnterFolder(const RxChar* path, const RxChar* back) {
+  if (!run.isNT) return SetCurrentFolder(path);
+  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+  HANDLE named = OpenFolder(path, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, share, FILE_FLAG_OPEN_REPARSE_POINT);
+  if (named == INVALID_HANDLE_VALUE) return false;
+  bool same = false;
+  if (SetCurrentFolder(path)) {
+    HANDLE current = OpenFolder(L".", FILE_READ_ATTRIBUTES, share | FILE_SHARE_DELETE, 0);
+    RxChar real[RX_MAX_PATH];
+    same = current != INVALID_HANDLE_VALUE && SameFile(named, current) &&
+           !(GetFinalPath(current, real) && IsProtectedFolder(real));
+    if (current != INVALID_HANDLE_VALUE) CloseHandle(current);
+    if (!same) SetCurrentFolder(back);
+  }
+  CloseHandle(named);
+  return same;
+}
 
 bool CutAtLastBackslash(RxChar* path) {
   RxChar* last = FindLastBackslash(path);
@@ -106,7 +156,7 @@ void RemoveFolderTree(const RxChar* text, const RxChar* home) {
   const DWORD attributes = sys.GetFileAttributesW(path);
   if (attributes == INVALID_FILE_ATTRIBUTES ? MapLastError() == NotFound : !(attributes & FILE_ATTRIBUTE_DIRECTORY))
     return;
-  if (KeepFolder(path) || !SetCurrentFolder(path)) return;
+  if (KeepFolder(path) || !EnterFolder(path, home)) return;
   DeleteTreeHere(pattern);
   SetCurrentFolder(home);
   RemoveFolder(path);
@@ -148,7 +198,7 @@ void DeleteTreeHere(const RxChar* pattern) {
     do {
       const DWORD attributes = found.dwFileAttributes;
       if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-          IsDotOrDotDot(found.cFileName) || !SetCurrentFolder(found.cFileName))
+          IsDotOrDotDot(found.cFileName) || !EnterFolder(found.cFileName, level->here))
         continue;
       RxChar* child = level->child;
       if (!CopyText(child, RX_MAX_PATH, level->here) || !AddBackslash(child) ||

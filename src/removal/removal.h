@@ -89,8 +89,9 @@ bool IsReparsePoint(const wchar_t* path);
 
 // Works on the working folder W: removes the files matching the pattern in
 // W and in every subfolder, then each folder left empty, W included; a
-// protected subfolder, a link and a name the platform would read as another
-// folder are left with all they hold. Always returns with the working
+// protected subfolder, a link, a name the platform would read as another
+// folder and a folder swapped for another between its listing and its
+// entering are left with all they hold. Always returns with the working
 // folder one level up, at W's parent.
 void DeleteTreeHere(const wchar_t* pattern);
 

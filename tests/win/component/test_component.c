@@ -5,7 +5,8 @@
  *
  * so a test can tell whether regsvr32 or the uninstaller itself ran it, and
  * from which folder. The build with RXTEST_COMPONENT_CRASH writes its line
- * and then writes through a null pointer, as a broken component would.
+ * and then writes through a null pointer, as a broken component would; the
+ * one with RXTEST_COMPONENT_DEPENDENT imports from a library beside it.
  * Exports by plain name (test_component.def), as regsvr32 looks them up. */
 #include <windows.h>
 #include <wchar.h>
@@ -20,8 +21,15 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
 
 HRESULT WINAPI DllRegisterServer(void) { return S_OK; }
 
+#ifdef RXTEST_COMPONENT_DEPENDENT
+__declspec(dllimport) int RxTestHelperValue(void);
+#endif
+
 HRESULT WINAPI DllUnregisterServer(void) {
   wchar_t log[MAX_PATH + 8], program[MAX_PATH], folder[MAX_PATH], line[2 * MAX_PATH + 4];
+#ifdef RXTEST_COMPONENT_DEPENDENT
+  if (RxTestHelperValue() != 4242) return E_FAIL;
+#endif
   DWORD length = GetModuleFileNameW(self, log, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return E_FAIL;
   wcscat(log, L".log");

@@ -5,6 +5,7 @@
 #include "driver/run_state.h"
 #include "harness/harness.h"
 #include "platform/system_calls.h"
+#include "recorder/recorder_log.h"
 
 namespace {
 
@@ -67,13 +68,17 @@ class Launch : public ::testing::Test {
   wchar_t installDir[RX_MAX_PATH] = L"C:\\App\\", workPath[RX_MAX_PATH] = L"";
 };
 
-// 259 is the exit code of a running process: the wait ends with the process.
-TEST_F(Launch, AProgramThatExitsWith259IsNotWaitedForForever) {
-  wchar_t cmd[MAX_PATH];
-  GetSystemDirectoryW(cmd, MAX_PATH);
+// 259 is the exit code of a running process: the wait ends with the
+// process, and not before (the recorder logs just before it ends).
+TEST_F(Launch, AProgramIsWaitedForUntilItEndsEvenWhenItExitsWith259) {
+  const std::wstring program = sandbox.Path(L"recorder.exe");
+  ASSERT_TRUE(recorder::Install(program));
+  recorder::ScopedEnvironment environment;
+  environment.Set(L"RXTEST_RECORD_EXIT", L"259");
   const DWORD start = GetTickCount();
-  EXPECT_TRUE(LaunchProgram((std::wstring(cmd) + L"\\cmd.exe").c_str(), L"/c exit 259", true));
+  EXPECT_TRUE(LaunchProgram(program.c_str(), L"", true));
   EXPECT_LT(GetTickCount() - start, 5000u);
+  EXPECT_EQ(recorder::ReadLog(sandbox.Path(L"recorder.log")).size(), 1u) << "returned before the program ended";
 }
 
 TEST_F(Launch, HandlesThatCannotBeWaitedOnRootsAndNamesTooLongToLaunchWhole) {

@@ -13,7 +13,7 @@ namespace {
   X(CreateFileW) X(DeleteFileW) X(GetFileAttributesW) X(SetFileAttributesW) X(FindFirstFileW)               \
   X(FindNextFileW) X(RemoveDirectoryW) X(SetCurrentDirectoryW) X(GetCurrentDirectoryW) X(GetModuleFileNameW) \
   X(GetWindowsDirectoryW) X(GetSystemDirectoryW) X(GetTempPathW) X(GetShortPathNameW)                       \
-  X(WritePrivateProfileStringW) X(LoadLibraryW) X(CreateProcessW) X(ShellExecuteW) X(ShellExecuteExW)       \
+  X(WritePrivateProfileStringW) X(LoadLibraryExW) X(CreateProcessW) X(ShellExecuteW) X(ShellExecuteExW)     \
   X(RegOpenKeyExW) X(RegQueryValueExW) X(RegSetValueExW) X(RegDeleteKeyW) X(RegDeleteValueW)                \
   X(RemoveFontResourceW) X(RegisterClassW) X(CreateWindowExW) X(DefWindowProcW) X(CreateDialogParamW)      \
   X(DialogBoxParamW) X(IsDialogMessageW) X(SetWindowLongW) X(SendMessageW) X(PeekMessageW) X(GetMessageW)   \

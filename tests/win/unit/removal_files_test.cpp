@@ -135,10 +135,21 @@ TEST_F(FilePhase, OnNt6RegsvrUnregistersAComponentByItsFullPathAndItsEndEndsTheW
 }
 
 // Below NT 6, or when regsvr32 cannot be started, the call is made in this
-// process from the component's folder: three faults in a row, each
-// contained, leave the thread's exception chain as it was (a fault after the
-// guard must reach the handlers it had).
-TEST_F(FilePhase, InProcessFaultsInsideTheComponentAreContained) {
+// process from the component's folder, under the program's restricted
+// library search: a component finds the library it imports beside it; three
+// faults in a row, each contained, leave the thread's exception chain as it
+// was (a fault after the guard must reach the handlers it had).
+TEST_F(FilePhase, InProcessAComponentFindsItsLibrariesAndItsFaultsAreContained) {
+  SelectSystemCalls();
+  harness::Bytes helper;
+  ASSERT_TRUE(harness::LoadEmbeddedFile(L"RETRAX_TEST_EXTENSION_HELPER_DLL", &helper) &&
+              sandbox.WriteFile(L"lib\\retrax_test_extension_helper.dll", helper));
+  const std::wstring dependent = InstallComponent(L"RETRAX_TEST_COMPONENT_DEPENDENT_DLL", L"dependent.dll");
+  childMode = Child::Fail;
+  UnregisterComponent();
+  const std::string line = "retrax_win_unit.exe|" + harness::Narrow(sandbox.Path(L"lib")) + "\n";
+  EXPECT_EQ(Log(dependent), line);
+
   const std::wstring component = InstallComponent(L"RETRAX_TEST_COMPONENT_CRASH_DLL", L"crash.dll");
   EXCEPTION_REGISTRATION_RECORD* const head = ChainHead();
   childMode = Child::Fail;
@@ -147,7 +158,6 @@ TEST_F(FilePhase, InProcessFaultsInsideTheComponentAreContained) {
     UnregisterComponent();
   }
   EXPECT_EQ(ChainHead(), head);
-  const std::string line = "retrax_win_unit.exe|" + harness::Narrow(sandbox.Path(L"lib")) + "\n";
   EXPECT_EQ(Log(component), line + line + line);
   EXPECT_EQ(GetModuleHandleW(L"crash.dll"), nullptr) << "the library is freed after the fault";
 }

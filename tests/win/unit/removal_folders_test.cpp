@@ -189,6 +189,57 @@ TEST_F(Folders, StreamsAndDevicePathsWithoutAPlainFormReachNoCall) {
   EXPECT_TRUE(Exists(L"s\\f.txt"));
 }
 
+// A folder named "junction" stands for one that another program re-points
+// after the walk has listed it and read its attributes (both still show the
+// plain folder): entering it, or opening a path that runs through it, leads
+// into "outside" instead, and the working folder reads back as entered, as
+// Windows shows a junction's path. Opening the folder itself without
+// following links opens the plain folder.
+std::wstring outside, enteredAs;
+std::wstring Through(LPCWSTR path, bool followLast) {
+  wchar_t full[MAX_PATH];
+  GetFullPathNameW(path, MAX_PATH, full, nullptr);
+  const std::wstring text = full;
+  const size_t at = text.find(L"\\junction"), end = at + 9;
+  if (at == std::wstring::npos || (end < text.size() && text[end] != L'\\') || (end == text.size() && !followLast))
+    return text;
+  enteredAs = text.substr(0, end);
+  return outside + text.substr(end);
+}
+BOOL WINAPI EnterThroughJunction(LPCWSTR path) { return realCalls.SetCurrentDirectoryW(Through(path, true).c_str()); }
+DWORD WINAPI ShowJunctionPath(DWORD size, LPWSTR buffer) {
+  wchar_t real[MAX_PATH];
+  std::wstring shown(real, realCalls.GetCurrentDirectoryW(MAX_PATH, real));
+  if (!enteredAs.empty() && _wcsnicmp(shown.c_str(), outside.c_str(), outside.size()) == 0)
+    shown = enteredAs + shown.substr(outside.size());
+  if (shown.size() >= size) return DWORD(shown.size() + 1);
+  return wcscpy(buffer, shown.c_str()), DWORD(shown.size());
+}
+HANDLE WINAPI OpenThroughJunction(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                                  DWORD disposition, DWORD flags, HANDLE model) {
+  const bool follow = !(flags & FILE_FLAG_OPEN_REPARSE_POINT);
+  return realCalls.CreateFileW(Through(path, follow).c_str(), access, share, security, disposition, flags, model);
+}
+
+// Whatever the walk meets once inside a folder it entered stays, when that
+// is not the folder it listed (a tree's root or a subfolder), or when its
+// real path, with the junction resolved, is a protected folder.
+TEST_F(Folders, AFolderSwappedForAJunctionAfterItsListingIsNotWalked) {
+  Files({L"swap\\a.txt", L"junction\\tmp\\decoy.txt", L"swap\\junction\\decoy.txt"});
+  ASSERT_TRUE(sandbox.WriteFile(L"outside\\keep.txt", {'x'}) && sandbox.WriteFile(L"outside\\tmp\\keep.txt", {'x'}));
+  ProtectAsTemp(L"outside\\tmp");
+  outside = sandbox.Path(L"outside");
+  realCalls = sys;
+  sys.SetCurrentDirectoryW = EnterThroughJunction;
+  sys.GetCurrentDirectoryW = ShowJunctionPath;
+  sys.CreateFileW = OpenThroughJunction;
+  Trees({u"junction\\*.txt", u"swap\\*.txt", u"junction\\tmp\\*.txt"});
+  RemoveFolderTrees();
+  EXPECT_FALSE(Exists(L"swap\\a.txt"));
+  for (const wchar_t* kept : {L"outside\\keep.txt", L"outside\\tmp\\keep.txt"})
+    EXPECT_TRUE(sandbox.Exists(kept)) << harness::Narrow(kept);
+}
+
 // Both paths of an entry climb in step, levels + 1 folders each, whether
 // or not the folder below went, and stop at the first protected folder of
 // either path (Programs); a relative folder is taken from nowhere.

@@ -29,6 +29,44 @@ HINSTANCE WINAPI CheckLockThenStart(HWND owner, LPCWSTR verb, LPCWSTR file, LPCW
   return ShellExecuteW(owner, verb, file, parameters, directory, show);
 }
 
+// The deletions at restart that the system has recorded.
+std::wstring PendingDeletions() {
+  const wchar_t *key = L"System\\CurrentControlSet\\Control\\Session Manager", *value = L"PendingFileRenameOperations";
+  DWORD size = 0;
+  RegGetValueW(HKEY_LOCAL_MACHINE, key, value, RRF_RT_REG_MULTI_SZ, nullptr, nullptr, &size);
+  std::wstring text(size / 2 + 1, L'\0');
+  RegGetValueW(HKEY_LOCAL_MACHINE, key, value, RRF_RT_REG_MULTI_SZ, nullptr, &text[0], &size);
+  return text;
+}
+
+// The temporary folder as "junction", a link of the user's that points at
+// "temp" while the copy is written and checked, and is re-pointed at "evil"
+// before the start; and a copy replaced by another program between its
+// writing and its hold.
+std::wstring linkedRoot, pointsAt;
+bool replaceBeforeHold = false;
+std::wstring ThroughLink(LPCWSTR path) {
+  const std::wstring link = linkedRoot + L"\\junction", text = path ? path : L"";
+  if (_wcsnicmp(text.c_str(), link.c_str(), link.size()) != 0) return text;
+  return linkedRoot + L"\\" + pointsAt + text.substr(link.size());
+}
+HANDLE WINAPI OpenThroughLink(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                              DWORD disposition, DWORD flags, HANDLE model) {
+  const std::wstring real = ThroughLink(path);
+  Bytes other;
+  if (replaceBeforeHold && access == GENERIC_READ && real.find(L"_uins") != std::wstring::npos &&
+      harness::ReadWholeFile(real, &other)) {
+    other.push_back(0);  // still a program that runs
+    harness::WriteWholeFile(real, other);
+  }
+  return CreateFileW(real.c_str(), access, share, security, disposition, flags, model);
+}
+HINSTANCE WINAPI RepointThenStart(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory,
+                                  INT show) {
+  pointsAt = L"evil";
+  return ShellExecuteW(owner, verb, ThroughLink(file).c_str(), parameters, ThroughLink(directory).c_str(), show);
+}
+
 class SelfRemovalCopy : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -70,6 +108,8 @@ TEST_F(SelfRemovalCopy, TheProgramProperIsCopiedLockedAndStartedHiddenInDeletion
   EXPECT_EQ(records[0].folder, temp);
   EXPECT_EQ(records[0].show, SW_HIDE);
   EXPECT_EQ(writeErrorAtStart, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  const std::wstring registered = L"\\??\\" + temp + L"\\_uins1.exe" + std::wstring(2, L'\0');
+  EXPECT_NE(PendingDeletions().find(registered), std::wstring::npos) << "deleted at the next start";
   Bytes copied;
   ASSERT_TRUE(harness::ReadWholeFile(temp + L"\\_uins1.exe", &copied));
   EXPECT_TRUE(copied == programProper) << copied.size() << " bytes";
@@ -79,6 +119,32 @@ TEST_F(SelfRemovalCopy, TheProgramProperIsCopiedLockedAndStartedHiddenInDeletion
   EXPECT_FALSE(Start(0)) << "no program proper";
   EXPECT_FALSE(StartDeletionCopy(sandbox.Path(L"App\\missing.exe").c_str(), 1000));
   EXPECT_EQ(writeErrorAtStart, DWORD(-1)) << "nothing started";
+  EXPECT_FALSE(sandbox.Exists(L"temp\\_uins2.exe"));
+}
+
+// What starts is the file that was checked: by its real path, whatever the
+// link on the way to it points at by then; a copy replaced before its hold
+// is not started at all.
+TEST_F(SelfRemovalCopy, WhatStartsIsTheCopyThatWasChecked) {
+  ASSERT_TRUE(sandbox.MakeFolder(L"evil") && recorder::Install(sandbox.Path(L"evil\\_uins1.exe")));
+  environment.Set(L"TMP", sandbox.Path(L"junction"));
+  environment.Set(L"TEMP", sandbox.Path(L"junction"));
+  linkedRoot = sandbox.root();
+  pointsAt = L"temp";
+  sys.CreateFileW = OpenThroughLink;
+  sys.ShellExecuteW = RepointThenStart;
+  EXPECT_TRUE(Start(programProper.size()));
+  const std::vector<recorder::Record> records = recorder::WaitForEndedRecords(temp + L"\\recorder.log", 1);
+  ASSERT_EQ(records.size(), 1u) << "the checked copy ran";
+  recorder::WaitForExit(records[0]);
+  EXPECT_EQ(records[0].program, temp + L"\\_uins1.exe");
+  EXPECT_FALSE(sandbox.Exists(L"evil\\recorder.log"));
+
+  environment.Set(L"TMP", temp);
+  environment.Set(L"TEMP", temp);
+  replaceBeforeHold = true;
+  EXPECT_FALSE(Start(programProper.size()));
+  replaceBeforeHold = false;
   EXPECT_FALSE(sandbox.Exists(L"temp\\_uins2.exe"));
 }
 
