@@ -1,5 +1,7 @@
 #include "platform/system_calls.h"
 
+#include "paths/path_spelling.h"
+
 #include "paths/text_ops.h"
 #include "platform/ansi_adapters.h"
 
@@ -197,12 +199,6 @@ bool GetFinalPath(HANDLE handle, wchar_t* path) {
   wchar_t found[RX_MAX_PATH + 6];
   const DWORD length = finalPath != nullptr ? finalPath(handle, found, RX_MAX_PATH + 6, 0) : 0;
   if (length == 0 || length >= RX_MAX_PATH + 6) return false;
-  wchar_t* plain = found;
-  if (EqualNoCaseN(found, L"\\\\?\\UNC\\", 8)) {
-    plain = found + 6;
-    plain[0] = '\\';
-  } else if (EqualNoCaseN(found, L"\\\\?\\", 4)) {
-    plain = found + 4;
-  }
-  return CopyText(path, RX_MAX_PATH, plain);
+  if (StripDevicePrefix(found) == SPELLING_UNKNOWN_DEVICE) return false;
+  return CopyText(path, RX_MAX_PATH, found);
 }
