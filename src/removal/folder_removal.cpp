@@ -14,6 +14,7 @@
 //   FindFirstFile("*.doc")      also finds "Report.docx" by its short name.
 #include <windows.h>
 
+#include "driver/run_log.h"
 #include "driver/run_state.h"
 #include "paths/folder_macros.h"
 #include "paths/path_ops.h"
@@ -105,10 +106,11 @@ void RemoveFolderTree(const RxChar* text, const RxChar* home) {
   const DWORD attributes = sys.GetFileAttributesW(path);
   if (attributes == INVALID_FILE_ATTRIBUTES ? MapLastError() == NotFound : !(attributes & FILE_ATTRIBUTE_DIRECTORY))
     return;
+  if (IsProtectedFolder(path)) return LogAction(LOG_PROTECTED_FOLDER, path);
   if (KeepFolder(path) || !SetCurrentFolder(path)) return;
   DeleteTreeHere(pattern);
   SetCurrentFolder(home);
-  RemoveFolder(path);
+  LogFolder(path, RemoveFolder(path));
 }
 
 }  // namespace
@@ -213,7 +215,7 @@ void RemoveShortcutFiles() {
     // A relative folder would be taken from whatever the working folder is.
     if (entry->fileName[0] != 0 && IsAbsolutePath(entry->folder) && CopyText(path, RX_MAX_PATH, entry->folder) &&
         AddBackslash(path) && AppendText(path, RX_MAX_PATH, entry->fileName))
-      RemoveFile(path);
+      LogFileStatus(path, RemoveFile(path));
     ShowPhaseProgress(start + i);
   }
 }
@@ -249,10 +251,10 @@ void RemoveShortcutFolders() {
         RemoveBackslash(current);
         // The working folder cannot be removed: step out of it first.
         if (EqualNoCase(first, current)) SetCurrentFolder(kParent);
-        RemoveFolder(first);
+        LogFolder(first, RemoveFolder(first));
         if (two) {
           if (EqualNoCase(second, current)) SetCurrentFolder(kParent);
-          RemoveFolder(second);
+          LogFolder(second, RemoveFolder(second));
         }
         if (entry->levels == 0) break;
         --entry->levels;
@@ -290,7 +292,7 @@ void PruneInstallFolders() {
       RemoveBackslash(path);
       if (!EqualNoCase(path, lastPruned) && !EqualNoCase(path, lastTried)) {
         CopyText(lastTried, RX_MAX_PATH, path);
-        for (bool first = true; !KeepFolder(path) && RemoveFolder(path); first = false) {
+        for (bool first = true; !KeepFolder(path) && LogFolder(path, RemoveFolder(path)); first = false) {
           if (first) CopyText(lastPruned, RX_MAX_PATH, path);
           if (!CutAtLastBackslash(path)) break;
         }

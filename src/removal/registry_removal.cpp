@@ -11,6 +11,7 @@
 // 32-bit Software key itself.
 #include <windows.h>
 
+#include "driver/run_log.h"
 #include "driver/run_state.h"
 #include "paths/text_ops.h"
 #include "payload/extension_host.h"
@@ -62,25 +63,25 @@ bool RemoveRegistryEntry(const RegistryEntry* entry) {
     } while (*tail++ != 0);
     if (run.isNT) view = KEY_WOW64_64KEY;
   }
-  if (IsTopLevelKey(path)) return true;
+  if (IsTopLevelKey(path)) return LogAction(LOG_TOP_LEVEL_KEY, entry->path), true;
   // The library sees the path as the payload holds it.
   ExtensionRegistryInfo info = {entry->root, entry->path};
-  if (CallExtension(EXT_REGISTRY_ENTRY, &info, 1) == 0) return true;
+  if (CallExtension(EXT_REGISTRY_ENTRY, &info, 1) == 0) return LogAction(LOG_VETOED, entry->path), true;
 
   RxChar* last = FindLastBackslash(path);
   if (last != nullptr && last != path && last[-1] == '\\') {
     last[-1] = 0;
     HKEY key;
     if (sys.RegOpenKeyExW(root, path, 0, KEY_ALL_ACCESS | view, &key) == ERROR_SUCCESS) {
-      sys.RegDeleteValueW(key, last + 1);
+      LogRegistryResult(entry->root, entry->path, sys.RegDeleteValueW(key, last + 1));
       RegCloseKey(key);
     }
     return false;
   }
   if (run.isNT) {
-    DeleteKeyTree(root, path, view != 0);
+    LogRegistryResult(entry->root, entry->path, DeleteKeyTree(root, path, view != 0));
   } else {
-    sys.RegDeleteKeyW(root, path);  // the 9x family deletes the subkeys with it
+    LogRegistryResult(entry->root, entry->path, sys.RegDeleteKeyW(root, path));  // the 9x family deletes the subkeys with it
   }
   return true;
 }
