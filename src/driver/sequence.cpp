@@ -72,6 +72,7 @@ void RemoveEverything() {
   LogPhase("registry");
   RemoveRegistryEntries();
   LogPhase(nullptr);
+  ShowPhaseProgress(run.progressTotal);
   CallExtension(EXT_AFTER_REMOVAL, nullptr, 0);
   if (run.progressDialog != nullptr) {
     DestroyWindow(run.progressDialog);
@@ -96,7 +97,10 @@ void CreateProgressWindow() {
     return;
   }
   run.progressBar = GetDlgItem(run.progressDialog, IDC_PROGRESS_BAR);
-  run.progressTotal = uninstallData.registry.count + 2 * uninstallData.files.count + uninstallData.shortcuts.count;
+  // One span per phase, in the order they run: files, shortcut files,
+  // shortcut folders, install folders (a second pass over the files), then
+  // the registry. The spans never overlap, so the bar only moves forward.
+  run.progressTotal = 2 * (uninstallData.files.count + uninstallData.shortcuts.count) + uninstallData.registry.count;
   ShowProgressText(MSG_PROGRESS_FILES);
 }
 

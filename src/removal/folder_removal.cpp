@@ -224,7 +224,7 @@ void RemoveShortcutFiles() {
 // removal of the level below worked: a folder that holds something of the
 // user's stops nothing but itself.
 void RemoveShortcutFolders() {
-  const uint32_t start = uninstallData.files.count;
+  const uint32_t start = uninstallData.files.count + uninstallData.shortcuts.count;
   RxChar current[RX_MAX_PATH];
   // The folders and levels of the entry before, as they were listed. The
   // shortcuts of one group share them, and an entry that repeats them would
@@ -281,7 +281,7 @@ void PruneInstallFolders() {
   // each try costs a protected-folder check and a removal.
   RxChar lastTried[RX_MAX_PATH];
   lastTried[0] = 0;
-  const uint32_t start = uninstallData.files.count + uninstallData.shortcuts.count + uninstallData.registry.count;
+  const uint32_t start = uninstallData.files.count + 2 * uninstallData.shortcuts.count;
   for (uint32_t i = 0; i < uninstallData.files.count; ++i) {
     const FileEntry* entry = uninstallData.files.items[i];
     // A font's folder is the Fonts folder, and its bar span was the file

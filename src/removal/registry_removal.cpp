@@ -89,7 +89,7 @@ bool RemoveRegistryEntry(const RegistryEntry* entry) {
 }  // namespace
 
 void RemoveRegistryEntries() {
-  const uint32_t start = uninstallData.files.count + uninstallData.shortcuts.count;
+  const uint32_t start = 2 * (uninstallData.files.count + uninstallData.shortcuts.count);
   for (uint32_t i = 0; i < uninstallData.registry.count; ++i) {
     if (RemoveRegistryEntry(uninstallData.registry.items[i])) ShowPhaseProgress(start + i);
   }

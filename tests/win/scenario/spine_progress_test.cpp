@@ -60,4 +60,45 @@ TEST_F(ProgressDialog, ShowsTheTitleAndTheFilesTextAtTheTopLeftOfTheHiddenMainWi
   EXPECT_TRUE(harness::ExitedWith(process.Finish(), 0));
 }
 
+// A confirmed run with a log, watched until the extension library holds it
+// after the removal and then killed: the bar never went back and stands at
+// 100, and the log holds every action up to the last, but no end.
+TEST_F(ProgressDialog, TheBarOnlyMovesForwardAndTheLogOfAKilledRunEndsAtItsLastAction) {
+  pack::Payload payload = harness::StandardPayload();
+  ASSERT_TRUE(harness::AddTestExtension(&payload));
+  const std::u16string app = harness::U16(sandbox.Path(L"App"));
+  for (int i = 0; i < 60; ++i) {
+    const std::u16string n = harness::U16(std::to_wstring(i));
+    payload.files.push_back({app + u"\\" + n, u"f.txt", 0});
+    payload.shortcuts.push_back({0, app + u"\\s" + n, u"", u"s.lnk"});
+    payload.registry.push_back({harness::kPayloadHkcu, harness::U16(sandbox.RegistryKey(std::to_wstring(i)))});
+  }
+  harness::Process process;
+  harness::DialogSequence dialogs(process);
+  harness::RunHold hold;
+  sandbox.PrepareProcess(&process);
+  hold.Prepare(&process, 56);
+  const std::wstring log = sandbox.Path(L"run.log");
+  ASSERT_TRUE(process.Start(sandbox.WriteUninstaller(L"App\\uninstall.exe", payload), L"/L \"" + log + L"\""));
+  dialogs.Next(Message(MSG_CONFIRM)).Press(IDOK);
+  Dialog progress;
+  for (DWORD waited = 0; !progress && waited < 15000; waited += 10) {
+    for (const Dialog& open : harness::OpenDialogs(process))
+      if (open.IsProgressDialog()) progress = open;
+    Sleep(10);
+  }
+  ASSERT_TRUE(progress);
+  for (int last = 0; !hold.IsHeld() && !process.Ended();) {
+    const int position = progress.ProgressPosition();
+    EXPECT_GE(position, last) << "the bar went back";
+    last = position < 0 ? last : position;
+  }
+  EXPECT_EQ(progress.ProgressPosition(), 100);
+  EXPECT_TRUE(process.Finish(0).timedOut);
+  const std::vector<std::string> lines = harness::ReadLines(log);
+  ASSERT_GT(lines.size(), 7u);
+  EXPECT_EQ(lines[6], "question 1, OK by the user");
+  EXPECT_EQ(lines.back().rfind("registry: not found HKCU\\", 0), 0u) << lines.back();
+}
+
 }  // namespace
