@@ -1,5 +1,6 @@
-// The run's log. One heap line buffer, filled and written per line; a line
-// longer than the buffer is cut at a character boundary.
+// The run's log. One heap line buffer, filled and written per line; ASCII
+// text that does not fit is cut, a path or command line that does not fit
+// the rest of the line is left out (a path of 259 characters always fits).
 #include "driver/run_log.h"
 
 #include <stdarg.h>

@@ -219,7 +219,8 @@ TEST_F(FileScenario, AnUnattendedRunAnswersByRuleAndSchedulesWhatIsInUse) {
   RegGetValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
                L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, pending.data(), &size);
   const std::wstring renames(pending.data(), size / 2);
-  EXPECT_NE(renames.find(Path(L"App\\held.txt") + L"\0\0" + L"\\??\\" + Path(L"App") + L"\0"), std::wstring::npos)
+  const std::wstring two(2, L'\0');  // a path's end, then its empty target: removal
+  EXPECT_NE(renames.find(Path(L"App\\held.txt") + two + L"\\??\\" + Path(L"App") + two), std::wstring::npos)
       << "the file, then its folder";
   std::vector<std::string> lines = harness::ReadLines(log);
   ASSERT_GT(lines.size(), 6u);
