@@ -89,9 +89,10 @@ TEST_F(ProgressDialog, TheBarOnlyMovesForwardAndTheLogOfAKilledRunEndsAtItsLastA
   ASSERT_TRUE(progress);
   for (int last = 0; !hold.IsHeld() && !process.Ended();) {
     const int position = progress.ProgressPosition();
+    if (position < 0) continue;  // busy for a second: no answer
     EXPECT_GE(position, last) << "the bar went back";
     if (position >= 30 && last < 30) harness::SaveScreenshotForDocs(progress, L"progress");  // part way
-    last = position < 0 ? last : position;
+    last = position;
   }
   EXPECT_EQ(progress.ProgressPosition(), 100);
   EXPECT_TRUE(process.Finish(0).timedOut);
