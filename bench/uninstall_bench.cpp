@@ -157,6 +157,7 @@ enum Mode {
   kSilent,
   kQuiet,
   kConfirmed,
+  kSilentLog,  // /S with a log (/L) beside the install folder
   // The windows alone (retrax_bench_window.exe).
   kWindowPlatform,
   kWindowRetrax,
@@ -164,7 +165,7 @@ enum Mode {
   kModeCount
 };
 
-const wchar_t* const kModeNames[kModeCount] = {L"baseline", L"/S", L"/Q", L"confirmed",
+const wchar_t* const kModeNames[kModeCount] = {L"baseline", L"/S", L"/Q", L"confirmed", L"/S /L",
                                                L"platform window", L"program's window", L"box"};
 
 bool IsWindowMode(int mode) { return mode >= kWindowPlatform; }
@@ -262,6 +263,7 @@ bool RunUninstallBenchmark(int repetitions, std::vector<Row>* rows) {
         // Written anew each time: the runs without /S remove it.
         program = sandbox.WriteUninstaller(L"App\\uninstall.exe", installation.payload());
         arguments = mode == kSilent ? L"/S" : mode == kQuiet ? L"/Q" : L"";
+        if (mode == kSilentLog) arguments = L"/S /L \"" + sandbox.Path(L"run.log") + L"\"";
       }
       if (program.empty() || (!IsWindowMode(mode) && !installation.Create())) {
         fprintf(stderr, "uninstall benchmark: cannot install the application\n");
@@ -289,6 +291,15 @@ bool RunUninstallBenchmark(int repetitions, std::vector<Row>* rows) {
   silent.goal = 2.0;
   silent.problem = problem;
   rows->push_back(silent);
+
+  Row logged = silent;
+  logged.what = "The same with a log of every action (/L)";
+  logged.subject = "retrax.exe /S /L";
+  logged.subjectTimes = times[kSilentLog];
+  logged.baseline = "retrax.exe /S";
+  logged.baselineTimes = times[kSilent];
+  logged.goal = 1.05;
+  rows->push_back(logged);
 
   Row window = silent;
   window.what = "The same with the progress window";

@@ -49,8 +49,9 @@ const wchar_t* ReadSwitchPath(const wchar_t* position, wchar_t* destination, siz
 
 RunMode ParseCommandLineText(const wchar_t* commandLine) {
   const wchar_t* p = SkipProgramName(commandLine);
-  run.quiet = run.switchS = run.switchX = 0;
+  run.quiet = run.switchS = run.switchX = run.unattended = 0;
   run.workPath[0] = 0;
+  if (run.logPath != nullptr) run.logPath[0] = 0;
   bool pathRefused = false;
   p = SkipSpaces(p);
   while (IsSwitchStart(*p)) {
@@ -63,6 +64,15 @@ RunMode ParseCommandLineText(const wchar_t* commandLine) {
       case L'D':
         // A second /D replaces the first, a refusal included.
         p = ReadSwitchPath(p, run.workPath, RX_MAX_PATH, &pathRefused);
+        break;
+      case L'L':
+        // A log path that does not fit is refused: no log rather than a log
+        // under a cut name. The run itself goes on.
+        p = ReadSwitchPath(p, run.logPath, run.logPath != nullptr ? RX_MAX_PATH : 0);
+        break;
+      case L'N':
+        run.quiet = 1;
+        run.unattended = 1;
         break;
       case L'Q':
         run.quiet = 1;

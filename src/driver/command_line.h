@@ -2,7 +2,9 @@
 // ignored, anything after the letter up to the next separator ignored
 // (/Silent is /S). D takes a path (the deletion mode), Q is quiet, S quiet
 // without final page and self-removal, X as S but also without the
-// pre-uninstall command unless S is given too.
+// pre-uninstall command unless S is given too. N is unattended: quiet, no
+// window of any kind, every question answered by rule, deployment exit
+// codes. L takes the path of the run's log.
 #pragma once
 #include <stddef.h>
 
@@ -12,8 +14,9 @@ enum RunMode {
   RUN_NOTHING,    // /D with a path too long for a path buffer: refused
 };
 
-// Parses GetCommandLineW into run.quiet, run.switchS, run.switchX and
-// run.workPath (which must be allocated).
+// Parses GetCommandLineW into run.quiet, run.switchS, run.switchX,
+// run.unattended, run.workPath (which must be allocated) and run.logPath
+// (when allocated).
 RunMode ParseCommandLine();
 
 // The same over a whole command line, program name first.

@@ -8,7 +8,7 @@
 // Learns the platform family into run.isNT and run.isNT6.
 void DetectPlatform();
 
-// Stores the instance, starts OLE, loads theme support, allocates the three
+// Stores the instance, starts OLE, loads theme support, allocates the four
 // path buffers and fills installDir. False only when the heap cannot give
 // the buffers; TeardownRun is due in either case.
 bool InitialiseRun(HINSTANCE instance);
@@ -23,7 +23,9 @@ void FinishDeletion();
 
 // The whole uninstall sequence, from reading the payload to self-removal.
 // Returns the exit code: -1 when the payload cannot be read or the main
-// window cannot be created, else 0.
+// window cannot be created, else 0; under /N also 3010 when something was
+// scheduled for removal at restart and 1602 when a listed program was
+// running. Opens and closes the log of /L around it all.
 int RunUninstall();
 
 // The sequence after a successful read: confirmation, removal, closing

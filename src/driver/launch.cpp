@@ -30,6 +30,8 @@ void WaitForProcess(HANDLE process) {
 
 }  // namespace
 
+DWORD lastLaunchExitCode = STILL_ACTIVE;
+
 bool CopyParentFolder(wchar_t* folder, size_t capacity, const wchar_t* path) {
   if (!CopyText(folder, capacity, path)) return false;
   wchar_t* cut = FindLastBackslash(folder);
@@ -42,6 +44,7 @@ bool CopyParentFolder(wchar_t* folder, size_t capacity, const wchar_t* path) {
 }
 
 bool LaunchProgram(const wchar_t* program, const wchar_t* arguments, bool wait) {
+  lastLaunchExitCode = STILL_ACTIVE;
   // The program is never cut to fit: a shorter path names another program.
   if (TextLength(program) >= LAUNCH_PROGRAM_CAPACITY) return false;
 
@@ -67,7 +70,10 @@ bool LaunchProgram(const wchar_t* program, const wchar_t* arguments, bool wait) 
   // No handle when the shell handed a document to an application that was
   // already running: there is nothing to wait for.
   if (launched && request.hProcess != nullptr) {
-    if (wait) WaitForProcess(request.hProcess);
+    if (wait) {
+      WaitForProcess(request.hProcess);
+      if (!GetExitCodeProcess(request.hProcess, &lastLaunchExitCode)) lastLaunchExitCode = STILL_ACTIVE;
+    }
     CloseHandle(request.hProcess);
   }
   if (moved) SetCurrentFolder(saved);

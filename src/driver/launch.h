@@ -18,6 +18,10 @@ enum { LAUNCH_PROGRAM_CAPACITY = 268 };
 // path is too long to be launched whole.
 bool LaunchProgram(const wchar_t* program, const wchar_t* arguments, bool wait);
 
+// The exit code of the program the last LaunchProgram waited for;
+// STILL_ACTIVE when it was not waited for or did not start.
+extern unsigned long lastLaunchExitCode;
+
 // Opens the final page: an address, or a document in its own folder. A page
 // of 260 characters or more is not opened.
 void OpenFinalPage(const wchar_t* page);

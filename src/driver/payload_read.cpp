@@ -54,7 +54,8 @@ bool ReadUninstallPayload() {
   }
   const int status = ReadPayloadFromFile(run.modulePath, offset);
   if (status == PAYLOAD_OK) return true;
-  if (status != PAYLOAD_NO_FILE) ReportPayloadFailure(status);
+  // Under /N no box is shown, whatever happens.
+  if (status != PAYLOAD_NO_FILE && !run.unattended) ReportPayloadFailure(status);
   return false;
 }
 

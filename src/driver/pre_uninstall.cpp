@@ -1,6 +1,7 @@
 #include "driver/pre_uninstall.h"
 
 #include "driver/launch.h"
+#include "driver/run_log.h"
 #include "driver/run_state.h"
 #include "paths/folder_macros.h"
 #include "paths/path_ops.h"
@@ -83,7 +84,7 @@ void RunPreUninstallCommand() {
   RxChar program[RX_MAX_PATH];
   const RxChar* arguments;
   if (SplitCommandText(text, program, RX_MAX_PATH, &arguments) && (!run.switchX || run.switchS)) {
-    preUninstallLauncher(program, arguments, (GetHeaderFlags(&uninstallData) & HEADER_WAIT_FOR_COMMAND) != 0);
+    LogCommand(program, preUninstallLauncher(program, arguments, (GetHeaderFlags(&uninstallData) & HEADER_WAIT_FOR_COMMAND) != 0));
   }
   MemRelease(&expansion);
 }

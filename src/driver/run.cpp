@@ -45,7 +45,7 @@ void DetectPlatform() {
   // The A form on purpose: the W form is a failing stub on the 9x family.
   // 148 is the size of OSVERSIONINFOA; a failed call leaves zeros, so both
   // flags stay false.
-  OSVERSIONINFOA version;
+  OSVERSIONINFOA& version = run.version;
   ZeroMemory(&version, sizeof version);
   version.dwOSVersionInfoSize = sizeof version;
   GetVersionExA(&version);
@@ -58,7 +58,8 @@ bool InitialiseRun(HINSTANCE instance) {
   HRESULT ole = OleInitialize(nullptr);
   oleStarted = SUCCEEDED(ole);  // S_FALSE too: that start also wants its end
   LoadThemeSupport();
-  if (!AllocatePath(&run.modulePath) || !AllocatePath(&run.workPath) || !AllocatePath(&run.installDir))
+  if (!AllocatePath(&run.modulePath) || !AllocatePath(&run.workPath) || !AllocatePath(&run.installDir) ||
+      !AllocatePath(&run.logPath))
     return false;
   FillInstallDir();
   return true;
@@ -70,6 +71,7 @@ void TeardownRun() {
   MemRelease(&run.modulePath);
   MemRelease(&run.installDir);
   MemRelease(&run.workPath);
+  MemRelease(&run.logPath);
   ReleaseUiResources();
 }
 

@@ -3,6 +3,7 @@
 // exit: every phase runs over its whole list whatever the earlier ones met.
 #include "driver/driver.h"
 #include "driver/launch.h"
+#include "driver/run_log.h"
 #include "driver/run_state.h"
 #include "payload/extension_host.h"
 #include "platform/system_calls.h"
@@ -15,6 +16,10 @@ namespace {
 
 const int EXIT_OK = 0;
 const int EXIT_FAILED = -1;
+// Under /N, the codes deployment tools read: a restart completes the
+// removal; a listed program was running and nothing was removed.
+const int EXIT_RESTART_NEEDED = 3010;
+const int EXIT_PROGRAM_RUNNING = 1602;
 
 // A new progress text is shown at once: between progress changes nothing
 // else would paint it, and a phase may not move the bar at all.
@@ -29,12 +34,22 @@ void ShowProgressText(int index) {
 // end the run with nothing removed. Returns the proceed answer.
 int AskToProceed() {
   int answer = ShowMessageBox(GetMessageText(0, MSG_CONFIRM), MB_OKCANCEL | MB_ICONINFORMATION);
+  LogQuestion(MSG_CONFIRM, nullptr, answer, BY_USER);
   if (answer != IDOK) return answer;
   while (AnyProgramRunning()) {
-    if (ShowMessageBox(GetMessageText(0, MSG_PROGRAM_RUNNING), MB_RETRYCANCEL | MB_ICONINFORMATION) != IDRETRY)
-      return IDCANCEL;
+    answer = ShowMessageBox(GetMessageText(0, MSG_PROGRAM_RUNNING), MB_RETRYCANCEL | MB_ICONINFORMATION);
+    LogQuestion(MSG_PROGRAM_RUNNING, run.workPath, answer, BY_USER);
+    if (answer != IDRETRY) return IDCANCEL;
   }
   return IDOK;
+}
+
+// /N asks nothing: a listed program that runs stops the run before
+// anything is removed.
+int CheckUnattended() {
+  if (!AnyProgramRunning()) return IDOK;
+  LogAction(LOG_PROGRAM_RUNNING, run.workPath);
+  return IDCANCEL;
 }
 
 void RemoveEverything() {
@@ -42,15 +57,22 @@ void RemoveEverything() {
   RunPreUninstallCommand();
   if (!run.quiet) CreateProgressWindow();
   CallExtension(EXT_BEFORE_REMOVAL, nullptr, 0);
+  LogPhase("files");
   RemoveFiles();
+  LogPhase("trees");
   RemoveFolderTrees();
   ShowProgressText(MSG_PROGRESS_SHORTCUTS);
+  LogPhase("shortcuts");
   RemoveShortcutFiles();
   RemoveShortcutFolders();
   ShowProgressText(MSG_PROGRESS_FOLDERS);
+  LogPhase("folders");
   PruneInstallFolders();
   ShowProgressText(MSG_PROGRESS_REGISTRY);
+  LogPhase("registry");
   RemoveRegistryEntries();
+  LogPhase(nullptr);
+  ShowPhaseProgress(run.progressTotal);
   CallExtension(EXT_AFTER_REMOVAL, nullptr, 0);
   if (run.progressDialog != nullptr) {
     DestroyWindow(run.progressDialog);
@@ -62,7 +84,7 @@ void RemoveEverything() {
     if (done[0] != 0) ShowMessageBox(done, MB_ICONINFORMATION);
   }
   const wchar_t* finalPage = GetHeaderFinalPage(&uninstallData);
-  if (!run.switchS && !run.switchX && finalPage != nullptr) OpenFinalPage(finalPage);
+  if (!run.switchS && !run.switchX && !run.unattended && finalPage != nullptr) OpenFinalPage(finalPage);
 }
 
 }  // namespace
@@ -75,16 +97,23 @@ void CreateProgressWindow() {
     return;
   }
   run.progressBar = GetDlgItem(run.progressDialog, IDC_PROGRESS_BAR);
-  run.progressTotal = uninstallData.registry.count + 2 * uninstallData.files.count + uninstallData.shortcuts.count;
+  // One span per phase, in the order they run: files, shortcut files,
+  // shortcut folders, install folders (a second pass over the files), then
+  // the registry. The spans never overlap, so the bar only moves forward.
+  run.progressTotal = 2 * (uninstallData.files.count + uninstallData.shortcuts.count) + uninstallData.registry.count;
   ShowProgressText(MSG_PROGRESS_FILES);
 }
 
 int RunUninstall() {
-  if (!ReadUninstallPayload()) {
+  OpenRunLog();
+  int exitCode = EXIT_FAILED;
+  if (ReadUninstallPayload()) {
+    exitCode = RunUninstallSteps();
+  } else {
     ReleaseUninstallData();
-    return EXIT_FAILED;
   }
-  return RunUninstallSteps();
+  CloseRunLog(exitCode);
+  return exitCode;
 }
 
 int RunUninstallSteps() {
@@ -97,12 +126,14 @@ int RunUninstallSteps() {
     ReleaseUninstallData();
     return EXIT_FAILED;
   }
-  const int proceed = run.quiet ? IDOK : AskToProceed();
+  const int proceed = run.unattended ? CheckUnattended() : run.quiet ? IDOK : AskToProceed();
   if (proceed == IDOK) RemoveEverything();
 
   DestroyMainWindow();
   ReleaseUninstallData();
   // A cancelled run leaves the uninstaller in place, ready for another try.
   if (proceed == IDOK && !run.switchS && !run.switchX) RemoveSelf();
-  return EXIT_OK;
+  if (!run.unattended) return EXIT_OK;
+  if (proceed != IDOK) return EXIT_PROGRAM_RUNNING;
+  return run.restartNeeded ? EXIT_RESTART_NEEDED : EXIT_OK;
 }

@@ -4,6 +4,8 @@
 // uninstall sequence makes before anything is removed.
 #include <windows.h>
 
+#include "driver/launch.h"
+#include "driver/run_log.h"
 #include "driver/run_state.h"
 #include "paths/folder_macros.h"
 #include "paths/path_ops.h"
@@ -25,11 +27,18 @@ const wchar_t kSharedLibrariesKey[] = L"Software\\Microsoft\\Windows\\CurrentVer
 
 // Message 10 about path: true unless the user answers anything but Yes. An
 // empty message, or no memory to format it, asks nothing and counts as Yes.
+// Under /N the answer is No: the file stays, its count at 0, for whatever
+// else still needs it without having counted itself.
 bool ConfirmSharedRemoval(const wchar_t* path) {
   wchar_t* text = nullptr;
   if (!MemAllocZeroed(MESSAGE_BUFFER_UNITS * sizeof(wchar_t), &text)) return true;
   FormatMessageText(text, MSG_SHARED_LIBRARY, path);
-  const bool yes = text[0] == 0 || ShowMessageBox(text, MB_YESNO | MB_ICONQUESTION) == IDYES;
+  bool yes = text[0] == 0;
+  if (!yes) {
+    const int answer = run.unattended ? IDNO : ShowMessageBox(text, MB_YESNO | MB_ICONQUESTION);
+    LogQuestion(MSG_SHARED_LIBRARY, path, answer, run.unattended ? BY_UNATTENDED : BY_USER);
+    yes = answer == IDYES;
+  }
   MemRelease(&text);
   return yes;
 }
@@ -62,31 +71,54 @@ FileStatus ClearAndRemove(const wchar_t* path) {
 
 // Deletes the file in workPath. A read-only file is asked about, unless it
 // is a font or a component (the installer registered those, so they go
-// with their registration) or an earlier answer held for all.
-void DeleteEntryFile(uint8_t flags) {
+// with their registration) or an earlier answer held for all. The last
+// removal's status, or KEPT_BY_ANSWER.
+const int KEPT_BY_ANSWER = -1;
+int DeleteEntryFile(uint8_t flags) {
   const wchar_t* path = run.workPath;
   FileStatus status = RemoveFile(path);
   while (status == AccessDenied && TestReadOnly(path) == 1) {
-    if ((flags & (FileFont | FileComponent)) != 0 || answerForAll == 1) {
-      ClearAndRemove(path);
-      return;
+    if ((flags & (FileFont | FileComponent)) != 0) return ClearAndRemove(path);
+    if (answerForAll != -1) {
+      LogQuestion(MSG_READ_ONLY, path, answerForAll == 1 ? IDC_YES_ALL : IDC_NO_ALL, BY_ANSWER_FOR_ALL);
+      return answerForAll == 1 ? ClearAndRemove(path) : KEPT_BY_ANSWER;
     }
-    if (answerForAll != -1) return;
-    switch (AskReadOnlyQuestion(path)) {
+    const int answer = AskReadOnlyQuestion(path);
+    LogQuestion(MSG_READ_ONLY, path, answer, run.unattended ? BY_UNATTENDED : BY_USER);
+    switch (answer) {
       case IDYES:
         // A file that is still read-only afterwards is asked about again.
         status = ClearAndRemove(path);
         break;
       case IDC_YES_ALL:
         answerForAll = 1;
-        ClearAndRemove(path);
-        return;
+        return ClearAndRemove(path);
       case IDC_NO_ALL:
         answerForAll = 0;
-        return;
+        return KEPT_BY_ANSWER;
       default:  // No, Esc, the close box, a dialog that could not be shown
-        return;
+        return KEPT_BY_ANSWER;
     }
+  }
+  return status;
+}
+
+// Under /N, a file in use is registered for removal at the next restart,
+// and so is its folder, which goes then if nothing else is left in it (the
+// ANSI family's start removes files only). A read-only file would be
+// refused at the restart: the read-only question is answered Yes to all
+// under /N anyway.
+void ScheduleEntryFile() {
+  wchar_t* path = run.workPath;
+  if (TestReadOnly(path) == 1) ChangeReadOnly(path, true);
+  if (!DeleteAtRestart(path)) return LogAction(LOG_REFUSED, path, GetLastError());
+  run.restartNeeded = true;
+  LogAction(LOG_SCHEDULED, path);
+  wchar_t folder[RX_MAX_PATH];
+  if (run.isNT && CopyText(folder, RX_MAX_PATH, path)) {
+    wchar_t* last = FindLastBackslash(folder);
+    if (last != nullptr) *last = 0;
+    if (last != nullptr && !IsProtectedFolder(folder) && !IsReparsePoint(folder)) DeleteAtRestart(folder);
   }
 }
 
@@ -101,25 +133,33 @@ bool IsUsablePath(const wchar_t* path, size_t capacity) {
 }
 
 void RemoveEntry(const FileEntry* entry) {
-  if (!BuildEntryPath(entry)) return;
+  if (!BuildEntryPath(entry)) return LogAction(LOG_TOO_LONG, entry->name);
   wchar_t* path = run.workPath;
   if (entry->name[0] == 0) {
-    if (!IsProtectedFolder(path) && !IsReparsePoint(path)) RemoveFolder(path);
+    if (IsProtectedFolder(path)) return LogAction(LOG_PROTECTED_FOLDER, path);
+    if (!IsReparsePoint(path)) LogFolder(path, RemoveFolder(path));
     return;
   }
   ExtensionFileInfo info = {path, RX_MAX_PATH};
-  if (CallExtension(EXT_FILE, &info, 1) == 0) return;
+  if (CallExtension(EXT_FILE, &info, 1) == 0) return LogAction(LOG_VETOED, path);
   if (!IsUsablePath(path, RX_MAX_PATH)) {
     path[0] = 0;
-    return;
+    return LogAction(LOG_TOO_LONG, entry->name);
   }
+  if (IsRunLog(path)) return LogAction(LOG_IS_LOG, path);
+  // Under /N a file in use goes at the restart, and its shared count is
+  // handled as for a file that goes now.
   const bool inUse = IsFileInUse(path);
-  bool proceed = !inUse;
-  if (entry->flags & FileShared) proceed = ReleaseSharedLibrary(path, inUse);
-  if (!proceed) return;
+  const bool keptInUse = inUse && !run.unattended;
+  bool proceed = !keptInUse;
+  if (entry->flags & FileShared) proceed = ReleaseSharedLibrary(path, keptInUse);
+  if (!proceed) return LogAction(keptInUse ? LOG_IN_USE : LOG_SHARED_COUNT, path);
   if (entry->flags & FileFont) RemoveFontFile(path);
   if (entry->flags & FileComponent) UnregisterComponent();
-  DeleteEntryFile(entry->flags);
+  if (inUse) return ScheduleEntryFile();
+  const int status = DeleteEntryFile(entry->flags);
+  if (status == KEPT_BY_ANSWER) return LogAction(LOG_ANSWERED_NO, path);
+  LogFileStatus(path, status);
 }
 
 }  // namespace
@@ -185,6 +225,8 @@ bool AnyProgramRunning() {
 }
 
 int AskReadOnlyQuestion(const wchar_t* path) {
+  // Under /N: the installer listed the file, so it goes, and so do the rest.
+  if (run.unattended) return IDC_YES_ALL;
   wchar_t* text = nullptr;
   if (!MemAllocZeroed(MESSAGE_BUFFER_UNITS * sizeof(wchar_t), &text)) return IDNO;
   FormatMessageText(text, MSG_READ_ONLY, path);

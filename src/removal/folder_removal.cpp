@@ -20,6 +20,7 @@
 // landed in through handles.
 #include <windows.h>
 
+#include "driver/run_log.h"
 #include "driver/run_state.h"
 #include "paths/folder_macros.h"
 #include "paths/path_ops.h"
@@ -156,10 +157,11 @@ void RemoveFolderTree(const RxChar* text, const RxChar* home) {
   const DWORD attributes = sys.GetFileAttributesW(path);
   if (attributes == INVALID_FILE_ATTRIBUTES ? MapLastError() == NotFound : !(attributes & FILE_ATTRIBUTE_DIRECTORY))
     return;
+  if (IsProtectedFolder(path)) return LogAction(LOG_PROTECTED_FOLDER, path);
   if (KeepFolder(path) || !EnterFolder(path, home)) return;
   DeleteTreeHere(pattern);
   SetCurrentFolder(home);
-  RemoveFolder(path);
+  LogFolder(path, RemoveFolder(path));
 }
 
 }  // namespace
@@ -264,7 +266,7 @@ void RemoveShortcutFiles() {
     // A relative folder would be taken from whatever the working folder is.
     if (entry->fileName[0] != 0 && IsAbsolutePath(entry->folder) && CopyText(path, RX_MAX_PATH, entry->folder) &&
         AddBackslash(path) && AppendText(path, RX_MAX_PATH, entry->fileName) && !IsUnsafeSpelling(path))
-      RemoveFile(path);
+      LogFileStatus(path, RemoveFile(path));
     ShowPhaseProgress(start + i);
   }
 }
@@ -273,7 +275,7 @@ void RemoveShortcutFiles() {
 // removal of the level below worked: a folder that holds something of the
 // user's stops nothing but itself.
 void RemoveShortcutFolders() {
-  const uint32_t start = uninstallData.files.count;
+  const uint32_t start = uninstallData.files.count + uninstallData.shortcuts.count;
   RxChar current[RX_MAX_PATH];
   // The folders and levels of the entry before, as they were listed. The
   // shortcuts of one group share them, and an entry that repeats them would
@@ -300,10 +302,10 @@ void RemoveShortcutFolders() {
         RemoveBackslash(current);
         // The working folder cannot be removed: step out of it first.
         if (EqualNoCase(first, current)) SetCurrentFolder(kParent);
-        RemoveFolder(first);
+        LogFolder(first, RemoveFolder(first));
         if (two) {
           if (EqualNoCase(second, current)) SetCurrentFolder(kParent);
-          RemoveFolder(second);
+          LogFolder(second, RemoveFolder(second));
         }
         if (entry->levels == 0) break;
         --entry->levels;
@@ -330,7 +332,7 @@ void PruneInstallFolders() {
   // each try costs a protected-folder check and a removal.
   RxChar lastTried[RX_MAX_PATH];
   lastTried[0] = 0;
-  const uint32_t start = uninstallData.files.count + uninstallData.shortcuts.count + uninstallData.registry.count;
+  const uint32_t start = uninstallData.files.count + 2 * uninstallData.shortcuts.count;
   for (uint32_t i = 0; i < uninstallData.files.count; ++i) {
     const FileEntry* entry = uninstallData.files.items[i];
     // A font's folder is the Fonts folder, and its bar span was the file
@@ -341,7 +343,7 @@ void PruneInstallFolders() {
       RemoveBackslash(path);
       if (!EqualNoCase(path, lastPruned) && !EqualNoCase(path, lastTried)) {
         CopyText(lastTried, RX_MAX_PATH, path);
-        for (bool first = true; !KeepFolder(path) && RemoveFolder(path); first = false) {
+        for (bool first = true; !KeepFolder(path) && LogFolder(path, RemoveFolder(path)); first = false) {
           if (first) CopyText(lastPruned, RX_MAX_PATH, path);
           if (!CutAtLastBackslash(path)) break;
         }

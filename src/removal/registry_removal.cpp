@@ -12,6 +12,7 @@
 // 32-bit Software key itself.
 #include <windows.h>
 
+#include "driver/run_log.h"
 #include "driver/run_state.h"
 #include "paths/protected_keys.h"
 #include "paths/text_ops.h"
@@ -53,24 +54,24 @@ bool RemoveRegistryEntry(const RegistryEntry* entry) {
   // key itself).
   RxChar* last = FindLastBackslash(path);
   const bool value = last != nullptr && last != path && last[-1] == '\\' && last[1] != 0;
-  if (!value && IsProtectedRegistryKey(entry->root, path)) return true;
+  if (!value && IsProtectedRegistryKey(entry->root, path)) return LogAction(LOG_PROTECTED_KEY, entry->path), true;
   // The library sees the path as the payload holds it.
   ExtensionRegistryInfo info = {entry->root, entry->path};
-  if (CallExtension(EXT_REGISTRY_ENTRY, &info, 1) == 0) return true;
+  if (CallExtension(EXT_REGISTRY_ENTRY, &info, 1) == 0) return LogAction(LOG_VETOED, entry->path), true;
 
   if (last != nullptr && last != path && last[-1] == '\\') {
     last[-1] = 0;
     HKEY key;
     if (sys.RegOpenKeyExW(root, path, 0, KEY_ALL_ACCESS | view, &key) == ERROR_SUCCESS) {
-      sys.RegDeleteValueW(key, last + 1);
+      LogRegistryResult(entry->root, entry->path, sys.RegDeleteValueW(key, last + 1));
       RegCloseKey(key);
     }
     return false;
   }
   if (run.isNT) {
-    DeleteKeyTree(root, path, view != 0);
+    LogRegistryResult(entry->root, entry->path, DeleteKeyTree(root, path, view != 0));
   } else {
-    sys.RegDeleteKeyW(root, path);  // the 9x family deletes the subkeys with it
+    LogRegistryResult(entry->root, entry->path, sys.RegDeleteKeyW(root, path));  // the 9x family deletes the subkeys with it
   }
   return true;
 }
@@ -78,7 +79,7 @@ bool RemoveRegistryEntry(const RegistryEntry* entry) {
 }  // namespace
 
 void RemoveRegistryEntries() {
-  const uint32_t start = uninstallData.files.count + uninstallData.shortcuts.count;
+  const uint32_t start = 2 * (uninstallData.files.count + uninstallData.shortcuts.count);
   for (uint32_t i = 0; i < uninstallData.registry.count; ++i) {
     if (RemoveRegistryEntry(uninstallData.registry.items[i])) ShowPhaseProgress(start + i);
   }

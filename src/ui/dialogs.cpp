@@ -47,6 +47,7 @@ INT_PTR CALLBACK QuestionDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 }
 
 INT_PTR ShowQuestionDialog(const wchar_t* question) {
+  if (run.unattended) return -1;
   return sys.DialogBoxParamW(run.instance, MAKEINTRESOURCEW(IDD_QUESTION), run.mainWindow, QuestionDialogProc,
                              (LPARAM)question);
 }

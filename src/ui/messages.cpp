@@ -10,5 +10,7 @@ void FormatMessageText(wchar_t* out, int index, const wchar_t* argument, uint32_
 }
 
 int ShowMessageBox(const wchar_t* text, UINT style) {
+  // Under /N nothing is ever shown; every caller takes 0 as "no box".
+  if (run.unattended) return 0;
   return sys.MessageBoxW(run.mainWindow, text, GetMessageText(0, MSG_TITLE), style);
 }

@@ -238,8 +238,12 @@ class RunHold {
  public:
   RunHold();
   ~RunHold();
-  void Prepare(Process* process) const { process->SetEnvironment(L"RXTEST_EXT_HOLD", L"53," + name_); }
+  // At the first call of that ordinal (56: after the removal).
+  void Prepare(Process* process, int ordinal = 53) const {
+    process->SetEnvironment(L"RXTEST_EXT_HOLD", std::to_wstring(ordinal) + L"," + name_);
+  }
   bool WaitHeld(const Process& process) const;  // false when it ended first
+  bool IsHeld() const { return WaitForSingleObject(held_, 0) == WAIT_OBJECT_0; }
   void Release() const { SetEvent(release_); }
 
  private:

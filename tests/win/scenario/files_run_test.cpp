@@ -187,6 +187,74 @@ TEST_F(FileScenario, AnEmptyLastUserQuestionRemovesTheFileUnasked) {
   EXPECT_EQ(Left({L"last.dll"}), "");
 }
 
+// /N asks nothing and loses nothing that was not the application's: the
+// last user of a shared library is answered No (the file stays, its count
+// at 0), read-only files Yes to all, a file held open goes at the restart
+// (3010), and the program removes itself. The log, asked for in the
+// install folder and listed there, is kept.
+TEST_F(FileScenario, AnUnattendedRunAnswersByRuleAndSchedulesWhatIsInUse) {
+  const wchar_t key[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+  Install(L"App\\run.log");
+  Install(L"App\\last.dll", FileShared);
+  Install(L"App\\held.txt");
+  for (const wchar_t* name : {L"App\\ro.txt", L"App\\ro2.txt"}) Install(name, 0, FILE_ATTRIBUTE_READONLY);
+  const std::wstring dll = Path(L"App\\last.dll"), log = Path(L"App\\run.log");
+  DWORD users = 1, size = 4;
+  RegSetKeyValueW(HKEY_LOCAL_MACHINE, key, dll.c_str(), REG_DWORD, &users, 4);
+  HANDLE held = CreateFileW(Path(L"App\\held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                            nullptr);
+  Start(L"/N /L \"" + log + L"\"");
+  EXPECT_TRUE(ExpectNoWindow(process));
+  EXPECT_TRUE(ExitedWith(process.Finish(), 3010));
+  EXPECT_TRUE(process.WaitForDescendants(20000));
+  CloseHandle(held);
+  for (DWORD waited = 0; Exists(L"App\\uninstall.exe") && waited < 5000; waited += 50) Sleep(50);
+  EXPECT_EQ(Left({L"run.log", L"last.dll", L"held.txt", L"ro.txt", L"ro2.txt", L"uninstall.exe"}),
+            "run.log last.dll held.txt");
+  EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, key, dll.c_str(), RRF_RT_REG_DWORD, nullptr, &users, &size), 0);
+  EXPECT_EQ(users, 0u);
+  RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, key, dll.c_str());
+  std::vector<wchar_t> pending(65536);
+  size = (DWORD)pending.size() * 2;
+  RegGetValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
+               L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, pending.data(), &size);
+  const std::wstring renames(pending.data(), size / 2);
+  const std::wstring two(2, L'\0');  // a path's end, then its empty target: removal
+  EXPECT_NE(renames.find(Path(L"App\\held.txt") + two + L"\\??\\" + Path(L"App") + two), std::wstring::npos)
+      << "the file, then its folder";
+  std::vector<std::string> lines = harness::ReadLines(log);
+  ASSERT_GT(lines.size(), 6u);
+  EXPECT_EQ(lines[0].rfind("Retrax uninstall log", 0), 0u);
+  EXPECT_EQ(lines[2], "Command line: \"" + harness::Narrow(Path(L"App\\uninstall.exe")) + "\" /N /L \"" +
+                          harness::Narrow(log) + "\"");
+  const std::string app = harness::Narrow(Path(L"App\\"));
+  EXPECT_EQ(std::vector<std::string>(lines.begin() + 6, lines.end()),
+            std::vector<std::string>({
+                "files: question 9, Yes to all by /N: " + app + "ro2.txt",
+                "files: removed " + app + "ro2.txt",
+                "files: question 9, Yes to all by answer to all: " + app + "ro.txt",
+                "files: removed " + app + "ro.txt",
+                "files: scheduled for restart " + app + "held.txt",
+                "files: question 10, No by /N: " + app + "last.dll",
+                "files: kept (shared count) " + app + "last.dll",
+                "files: kept (the log itself) " + app + "run.log",
+                "Removed 2, scheduled 1, not found 0, kept 2",
+                "Exit code: 3010",
+            }));
+}
+
+// Nothing is removed, and the deployment tool reads 1602.
+TEST_F(FileScenario, AnUnattendedRunStopsWhileAListedProgramRuns) {
+  Install(L"App\\app.exe", FileCheckInUse);
+  Install(L"App\\readme.txt");
+  HANDLE held = CreateFileW(Path(L"App\\app.exe").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  Start(L"/N");
+  EXPECT_TRUE(ExpectNoWindow(process));
+  EXPECT_TRUE(ExitedWith(process.Finish(), 1602));
+  CloseHandle(held);
+  EXPECT_EQ(Left({L"app.exe", L"readme.txt", L"uninstall.exe"}), "app.exe readme.txt uninstall.exe");
+}
+
 class RunningProgram : public FileScenario {
  protected:
   void SetUp() override {

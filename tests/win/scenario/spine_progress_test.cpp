@@ -27,7 +27,6 @@ TEST_F(ProgressDialog, ShowsTheTitleAndTheFilesTextAtTheTopLeftOfTheHiddenMainWi
   const std::vector<Dialog> open = harness::OpenDialogs(process);
   ASSERT_EQ(open.size(), 1u) << "the progress dialog alone";
   const Dialog progress = open[0];
-  harness::SaveScreenshotForDocs(progress, L"progress");
   EXPECT_EQ(progress.Caption(), Message(MSG_TITLE));
   EXPECT_EQ(progress.Text(), Message(MSG_PROGRESS_FILES));
   EXPECT_EQ(progress.ProgressPosition(), 0);
@@ -58,6 +57,49 @@ TEST_F(ProgressDialog, ShowsTheTitleAndTheFilesTextAtTheTopLeftOfTheHiddenMainWi
   EXPECT_EQ(closing.Buttons().size(), 1u);
   closing.Press(IDOK);
   EXPECT_TRUE(harness::ExitedWith(process.Finish(), 0));
+}
+
+// A confirmed run with a log, watched until the extension library holds it
+// after the removal and then killed: the bar never went back and stands at
+// 100, and the log holds every action up to the last, but no end.
+TEST_F(ProgressDialog, TheBarOnlyMovesForwardAndTheLogOfAKilledRunEndsAtItsLastAction) {
+  pack::Payload payload = harness::StandardPayload();
+  ASSERT_TRUE(harness::AddTestExtension(&payload));
+  const std::u16string app = harness::U16(sandbox.Path(L"App"));
+  for (int i = 0; i < 60; ++i) {
+    const std::u16string n = harness::U16(std::to_wstring(i));
+    payload.files.push_back({app + u"\\" + n, u"f.txt", 0});
+    payload.shortcuts.push_back({0, app + u"\\s" + n, u"", u"s.lnk"});
+    payload.registry.push_back({harness::kPayloadHkcu, harness::U16(sandbox.RegistryKey(std::to_wstring(i)))});
+  }
+  harness::Process process;
+  harness::DialogSequence dialogs(process);
+  harness::RunHold hold;
+  sandbox.PrepareProcess(&process);
+  hold.Prepare(&process, 56);
+  const std::wstring log = sandbox.Path(L"run.log");
+  ASSERT_TRUE(process.Start(sandbox.WriteUninstaller(L"App\\uninstall.exe", payload), L"/L \"" + log + L"\""));
+  dialogs.Next(Message(MSG_CONFIRM)).Press(IDOK);
+  Dialog progress;
+  for (DWORD waited = 0; !progress && waited < 15000; waited += 10) {
+    for (const Dialog& open : harness::OpenDialogs(process))
+      if (open.IsProgressDialog()) progress = open;
+    Sleep(10);
+  }
+  ASSERT_TRUE(progress);
+  for (int last = 0; !hold.IsHeld() && !process.Ended();) {
+    const int position = progress.ProgressPosition();
+    if (position < 0) continue;  // busy for a second: no answer
+    EXPECT_GE(position, last) << "the bar went back";
+    if (position >= 30 && last < 30) harness::SaveScreenshotForDocs(progress, L"progress");  // part way
+    last = position;
+  }
+  EXPECT_EQ(progress.ProgressPosition(), 100);
+  EXPECT_TRUE(process.Finish(0).timedOut);
+  const std::vector<std::string> lines = harness::ReadLines(log);
+  ASSERT_GT(lines.size(), 7u);
+  EXPECT_EQ(lines[6], "question 1, OK by the user");
+  EXPECT_EQ(lines.back().rfind("registry: not found HKCU\\", 0), 0u) << lines.back();
 }
 
 }  // namespace

@@ -11,12 +11,13 @@ class CommandLine : public ::testing::Test {
   void SetUp() override {
     run = RunState();
     run.workPath = workPath_;
+    run.logPath = logPath_;
   }
   void TearDown() override { run = RunState(); }
   std::string Switches() {
-    return std::string(run.quiet ? "Q" : "") + (run.switchS ? "S" : "") + (run.switchX ? "X" : "");
+    return std::string(run.quiet ? "Q" : "") + (run.switchS ? "S" : "") + (run.switchX ? "X" : "") + (run.unattended ? "N" : "");
   }
-  wchar_t workPath_[RX_MAX_PATH];
+  wchar_t workPath_[RX_MAX_PATH], logPath_[RX_MAX_PATH];
 };
 
 TEST_F(CommandLine, SwitchesAndTheDeletionPath) {
@@ -32,6 +33,8 @@ TEST_F(CommandLine, SwitchesAndTheDeletionPath) {
       {L"/D \"C:\\App Folder\\uninst.exe\" /S", "QS", RUN_DELETION, L"C:\\App Folder\\uninst.exe"},
       {L"/D \"C:\\No End\\u.exe", "", RUN_DELETION, L"C:\\No End\\u.exe"},
       {L"/D \"\" /S", "QS", RUN_UNINSTALL, L""},  // an empty path: a normal run
+      {L"/NoQuestions /S", "QSN", RUN_UNINSTALL, L""},
+      {L"/L\"C:\\logs\\a b.txt\" /N", "QN", RUN_UNINSTALL, L""},  // the log path is no deletion path
   };
   for (const auto& c : cases) {
     const std::wstring line = std::wstring(L"\"C:\\Program Files\\App\\uninst.exe\" ") + c.arguments;
@@ -51,6 +54,16 @@ TEST_F(CommandLine, ADeletionPathTooLongIsRefusedNotCut) {
   EXPECT_EQ(ParseCommandLineText((p + std::wstring(RX_MAX_PATH - 3, L'l') + L"\" /S").c_str()), RUN_NOTHING);
   EXPECT_STREQ(workPath_, L"");
   EXPECT_EQ(Switches(), "QS") << "the rest of the line is still read";
+}
+
+// A log under a cut name would land elsewhere: refused, the run goes on.
+TEST_F(CommandLine, TheLogPathIsTakenWholeOrNotAtAll) {
+  EXPECT_EQ(ParseCommandLineText(L"u.exe /L \"C:\\logs\\a b.txt\" /N"), RUN_UNINSTALL);
+  EXPECT_STREQ(logPath_, L"C:\\logs\\a b.txt");
+  EXPECT_EQ(ParseCommandLineText((L"u.exe /L C:\\" + std::wstring(RX_MAX_PATH - 3, L'l') + L" /N").c_str()),
+            RUN_UNINSTALL);
+  EXPECT_STREQ(logPath_, L"");
+  EXPECT_EQ(Switches(), "QN");
 }
 
 // Each line ends right before an inaccessible page: a single read beyond
