@@ -2,8 +2,9 @@
 # Installs what building and testing Retrax needs on Debian 12, as root:
 # the i686 mingw-w64 cross compilers, Wine (32- and 64-bit), a virtual X
 # display, CMake and Ninja, googletest sources, clang with the libFuzzer
-# runtime, and nlohmann-json for retrax-pack. Takes a second when everything
-# is already there: dpkg is asked first, apt only when something is missing.
+# runtime, nlohmann-json for retrax-pack, and zip for the release bundle.
+# Takes a second when everything is already there: dpkg is asked first, apt
+# only when something is missing.
 set -eu
 
 packages=(
@@ -14,6 +15,7 @@ packages=(
   googletest
   clang libclang-rt-14-dev
   nlohmann-json3-dev
+  zip unzip
 )
 
 missing=()
