@@ -96,7 +96,7 @@ cp -R -- "$stage/linux-x86_64" "$stage/windows-i686" "$bundle/cmake/"
 find "$bundle" -type d -exec chmod 755 {} +
 find "$bundle" -type f -exec chmod 644 {} +
 find "$bundle" -type f \( -name retrax-pack -o -name "*.exe" \) -exec chmod 755 {} +
-(cd -- "$bundle" && find . -type f -printf '%P\n' | sort | xargs -d '\n' sha256sum >SHA256SUMS)
+(cd -- "$bundle" && find . -type f ! -name SHA256SUMS -printf '%P\n' | sort | xargs -d '\n' sha256sum >SHA256SUMS)
 chmod 644 "$bundle/SHA256SUMS"
 find "$bundle" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 
