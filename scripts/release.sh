@@ -37,7 +37,8 @@ while [ $# -gt 0 ]; do
     --out) [ $# -ge 2 ] || die "--out needs a folder"; out=$(realpath -m -- "$2"); shift 2 ;;
     --prebuilt)
       [ $# -ge 3 ] || die "--prebuilt needs the host and the Windows build folders"
-      host_build=$(realpath -- "$2") && win_build=$(realpath -- "$3") || die "no such build folder"
+      host_build=$(realpath -e -- "$2") || die "no build folder $2"
+      win_build=$(realpath -e -- "$3") || die "no build folder $3"
       shift 3 ;;
     *) sed -n '2,19p' "$0" >&2; exit 2 ;;
   esac
@@ -96,7 +97,9 @@ cp -R -- "$stage/linux-x86_64" "$stage/windows-i686" "$bundle/cmake/"
 find "$bundle" -type d -exec chmod 755 {} +
 find "$bundle" -type f -exec chmod 644 {} +
 find "$bundle" -type f \( -name retrax-pack -o -name "*.exe" \) -exec chmod 755 {} +
-(cd -- "$bundle" && find . -type f ! -name SHA256SUMS -printf '%P\n' | sort | xargs -d '\n' sha256sum >SHA256SUMS)
+# (Written beside the folder first: made inside, it could list itself.)
+(cd -- "$bundle" && find . -type f -printf '%P\n' | sort | xargs -d '\n' sha256sum) >"$work/SHA256SUMS"
+mv -- "$work/SHA256SUMS" "$bundle/SHA256SUMS"
 chmod 644 "$bundle/SHA256SUMS"
 find "$bundle" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 
