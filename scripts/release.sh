@@ -40,7 +40,7 @@ while [ $# -gt 0 ]; do
       host_build=$(realpath -e -- "$2") || die "no build folder $2"
       win_build=$(realpath -e -- "$3") || die "no build folder $3"
       shift 3 ;;
-    *) sed -n '2,19p' "$0" >&2; exit 2 ;;
+    *) sed -n '2,17p' "$0" >&2; exit 2 ;;
   esac
 done
 
@@ -81,6 +81,13 @@ bundle=$out/$name
 stage=$work/stage
 cmake --install "$host_build" --prefix "$stage/linux-x86_64" --strip >/dev/null
 cmake --install "$win_build" --prefix "$stage/windows-i686" --strip >/dev/null
+# The Windows build optimises retrax_payload at link time: its objects carry
+# the optimiser's form (which names each source by its absolute path) beside
+# the machine code. The package ships the machine code alone, which links
+# with any compiler and is the same wherever the clone lies.
+for library in "$stage/windows-i686/lib/"*.a; do
+  i686-w64-mingw32-objcopy -R '.gnu.lto_*' "$library"
+done
 
 rm -rf -- "$bundle" "$bundle.zip"
 mkdir -p -- "$bundle/docs/screenshots" "$bundle/languages" "$bundle/cmake"
