@@ -16,7 +16,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# --no-insert-timestamp: the PE header's time stamp stays 0, so that the same
+# sources give the same bytes (release bundles are reproducible).
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -Wl,--no-insert-timestamp")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-Wl,--no-insert-timestamp")
 
 get_filename_component(_retrax_root "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
 set(RETRAX_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix")

@@ -2,9 +2,10 @@
 # Installs what building and testing Retrax needs on Debian 12, as root:
 # the i686 mingw-w64 cross compilers, Wine (32- and 64-bit), a virtual X
 # display, CMake and Ninja, googletest sources, clang with the libFuzzer
-# runtime, nlohmann-json for retrax-pack, and osslsigncode and openssl for
-# the signed-uninstaller test. Takes a second when everything
-# is already there: dpkg is asked first, apt only when something is missing.
+# runtime, nlohmann-json for retrax-pack, osslsigncode and openssl for the
+# signed-uninstaller test, and zip for the release bundle. Takes a second
+# when everything is already there: dpkg is asked first, apt only when
+# something is missing.
 set -eu
 
 packages=(
@@ -16,6 +17,7 @@ packages=(
   clang libclang-rt-14-dev
   nlohmann-json3-dev
   osslsigncode openssl
+  zip unzip
 )
 
 missing=()

@@ -3,7 +3,10 @@
 #  1. host build (build/host): payload library, retrax-pack, host tests;
 #  2. Windows build (build/win): retrax.exe and its tests, run under Wine in
 #     a sandboxed prefix inside a virtual X display;
-#  3. the payload reader's fuzz target for a bounded time (build/fuzz).
+#  3. the release bundle: assembled from those two builds
+#     (scripts/release.sh --prebuilt, into build/bundle), unpacked into the
+#     Windows tests' prefix and used alone (tests/release/bundle_test.sh);
+#  4. the payload reader's fuzz target for a bounded time (build/fuzz).
 # Works from a fresh clone with nothing built; later runs reuse the build
 # folders and the Wine prefix. Logs of each test run are kept beside the
 # builds (build/*/ctest.log, build/fuzz/fuzz.log).
@@ -106,6 +109,30 @@ elif [ $status -eq 0 ]; then
   status=$?
   ctest_summary build/win/ctest.log $status
   record "Windows tests" $status $((SECONDS - t))
+fi
+
+if [ -x build/host/tools/pack/retrax-pack ] && [ -f build/win/retrax.exe ]; then
+  note "release bundle"
+  t=$SECONDS
+  # Runs in the Windows tests' prefix after they are done with it (without
+  # the prefix argument, bundle_test.sh checks what needs no Wine).
+  rm -rf build/bundle &&
+    bash scripts/release.sh --prebuilt build/host build/win --out build/bundle >build/bundle.log 2>&1
+  status=$?
+  if [ $status -eq 0 ] && runs_32bit_code; then
+    xvfb-run -a -s "-screen 0 1024x768x24" \
+      bash scripts/with-wine.sh "$root/build/win/wineprefix" \
+      bash tests/release/bundle_test.sh build/bundle/retrax-*.zip examples/sample-app/files \
+        examples/cpp-installer "$root/build/win/wineprefix" >>build/bundle.log 2>&1
+    status=$?
+  elif [ $status -eq 0 ]; then
+    echo "(no 32-bit code here: the bundle's Windows tool and uninstaller are not run)" >>build/bundle.log
+    bash tests/release/bundle_test.sh build/bundle/retrax-*.zip examples/sample-app/files \
+      examples/cpp-installer >>build/bundle.log 2>&1
+    status=$?
+  fi
+  if [ $status -eq 0 ]; then tail -n 1 build/bundle.log; else tail -n 60 build/bundle.log; fi
+  record "release bundle" $status $((SECONDS - t))
 fi
 
 note "fuzzing the payload reader (${fuzz_seconds} s)"

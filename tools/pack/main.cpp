@@ -8,6 +8,10 @@
 int main(int argc, char** argv) {
   std::vector<std::string> args = packtool::ArgumentsUtf8(argc, argv);
   if (!args.empty()) args.erase(args.begin());
+  if (args.size() == 1 && args[0] == "--version") {
+    printf("retrax-pack %s\n", RETRAX_VERSION_STRING);
+    return 0;
+  }
   std::string out, err;
   int status = packtool::RunPack(args, &out, &err);
   fwrite(out.data(), 1, out.size(), stdout);
