@@ -1,6 +1,6 @@
 #!/bin/bash
 # Builds the release bundle of the commit checked out:
-#   dist/retrax-<version>/      retrax.exe, retrax-pack.exe, retrax-pack (Linux
+#   dist/retrax-<version>/      retrax.exe, retrax-user.exe, retrax-pack.exe, retrax-pack (Linux
 #                               x86-64, static), languages/, the docs, the CMake
 #                               package for Linux and Windows (cmake/), SHA256SUMS
 #   dist/retrax-<version>.zip   that folder as one download
@@ -91,7 +91,7 @@ done
 
 rm -rf -- "$bundle" "$bundle.zip"
 mkdir -p -- "$bundle/docs/screenshots" "$bundle/languages" "$bundle/cmake"
-cp -- "$win_build/retrax.exe" "$bundle/retrax.exe"
+cp -- "$win_build/retrax.exe" "$win_build/retrax-user.exe" "$bundle/"
 cp -- "$stage/windows-i686/bin/retrax-pack.exe" "$bundle/retrax-pack.exe"
 cp -- "$stage/linux-x86_64/bin/retrax-pack" "$bundle/retrax-pack"
 cp -- "$stage/linux-x86_64/share/retrax/languages/"*.json "$bundle/languages/"

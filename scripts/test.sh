@@ -87,9 +87,10 @@ if [ $status -eq 0 ] && ! runs_32bit_code; then
   echo "run retrax.exe or its tests here. The Windows build above compiled every"
   echo "test program; run the suite on a machine that runs 32-bit code."
   t=$SECONDS
-  cmake -DPROGRAM=build/win/retrax.exe -DLIMIT=65536 -P tests/win/size/check_size.cmake
+  cmake -DPROGRAM=build/win/retrax.exe -DLIMIT=65536 -P tests/win/size/check_size.cmake &&
+    cmake -DPROGRAM=build/win/retrax-user.exe -DLIMIT=65536 -P tests/win/size/check_size.cmake
   status=$?
-  record "retrax.exe size" $status $((SECONDS - t))
+  record "program sizes" $status $((SECONDS - t))
   results+=("$(printf '%-26s %-12s' "Windows tests" "SKIPPED (no 32-bit code here)")")
 elif [ $status -eq 0 ]; then
   ls -l build/win/retrax.exe | awk '{print "retrax.exe: " $5 " bytes"}'

@@ -53,6 +53,10 @@ for line in '"FileDescription", "Uninstall Program"' '"ProductName", "Retrax"' \
   "FILEVERSION ${version//./, }, 0"; do
   grep -qF -- "$line" <<<"$resource" || fail "retrax.exe's version resource lacks $line"
 done
+# The two programs differ in the execution level their manifests request.
+for program in retrax.exe:requireAdministrator retrax-user.exe:asInvoker; do
+  grep -aqF "level=\"${program#*:}\"" "${program%%:*}" || fail "${program%%:*} does not request ${program#*:}"
+done
 grep -qF "set(PACKAGE_VERSION \"$version\")" cmake/linux-x86_64/lib/cmake/Retrax/RetraxConfigVersion.cmake ||
   fail "the CMake package is not version $version"
 
