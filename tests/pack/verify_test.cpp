@@ -76,7 +76,7 @@ TEST(VerifyTest, MessagesTakeExactlyTheirArgumentsAndFitTheirBuffer) {
                               "%s\", \"Files %s\", \"2\", \"3\", \"R\"]"),
          {"-E messages[1]:", "E messages[8]: ", "conversion \"% s\" at unit 12", "E messages[9]: ", "conversion \"%d\"",
           "E messages[10]: ", "it needs 1024 units; the message buffer holds 1023",
-          "E messages[11]: ", "takes no argument"});
+          "W messages[11]: ", "takes no argument"});
 }
 
 }  // namespace
