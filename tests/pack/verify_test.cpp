@@ -45,6 +45,17 @@ TEST(VerifyTest, TopLevelRegistryKeysAreErrorsInAnySpelling) {
           "E registry[1].path: ", "with its trailing backslash", "E registry[2].path: ", "E registry[3].path: ",
           "-E registry[4].", "-E registry[5].",  // Software64 is an alias only under HKLM
           "E registry[6].path: ", "E registry[7].path: "});
+  // The program's table of keys that hold other programs' data; a key right below Software is a vendor's.
+  Expect(LintOnly("registry", R"([
+      {"root": "HKLM", "path": "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"}, {"root": "HKCU", "path": "software\\microsoft"},
+      {"root": "HKLM", "path": "Software\\Classes"}, {"root": "HKLM", "path": "System\\CurrentControlSet"},
+      {"root": "HKCR", "path": "CLSID"}, {"root": "HKU", "path": ".DEFAULT"},
+      {"root": "HKLM", "path": "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sample App"},
+      {"root": "HKCU", "path": "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "value": "Sample App"},
+      {"root": "HKCU", "path": "Software\\Google"}, {"root": "HKLM", "path": "Software64\\Sample Vendor"}])"),
+         {"E registry[0].path: ", "holds other programs' data", "E registry[1].path: ", "E registry[2].path: ",
+          "E registry[3].path: ", "E registry[4].path: ", "E registry[5].path: ", "-registry[6]", "-registry[7]",
+          "W registry[8].path: \"Software\\Google\" is a whole vendor's key", "-registry[9]"});
 }
 
 TEST(VerifyTest, FolderTreesAndPathsTheUninstallerWouldMisreadAreErrors) {
@@ -65,6 +76,8 @@ TEST(VerifyTest, FolderTreesAndPathsTheUninstallerWouldMisreadAreErrors) {
       {"folder": ".", "name": ".."}, {"folder": ".", "name": "*.txt"}, {"folder": ".", "name": "a:b"}])"),
          {"E files[0].folder: ", "write \".\\bin\"", "E files[1].name: \"sub\\x\" is a path",
           "E files[2].name: \"..\" names a folder", "E files[3].name: ", "wildcard", "E files[4].name: ", "colon"});
+  Expect(LintOnly("files", R"([{"folder": "\\\\?\\GLOBALROOT\\Device"}, {"folder": "\\\\?\\C:\\Vendor"}, {"folder": "C:\\a:b"}])"),
+         {"E files[0].folder: ", "is a device path", "-files[1]", "E files[2].folder: ", "(a stream)"});
   Expect(LintOnly("shortcuts", R"([{"folder": "C:\\S", "fileName": "..\\..\\x.lnk"}, {"folder": "C:\\S", "fileName": "*.lnk"}])"),
          {"E shortcuts[0].fileName: ", "is a path", "E shortcuts[1].fileName: ", "wildcard"});
 }

@@ -3,6 +3,8 @@
 #include <string.h>
 
 #include "payload/format.h"
+#include "paths/path_spelling.h"
+#include "paths/protected_keys.h"
 #include "text.h"
 #include "vocabulary.h"
 
@@ -107,6 +109,23 @@ std::u16string BuildEntryPath(const pack::FileRecord& file, const std::u16string
   return path;
 }
 
+std::basic_string<RxChar> Rx(const std::u16string& text) {
+  return std::basic_string<RxChar>(text.begin(), text.end());
+}
+
+// The program's own rules for the spellings of a path: a device path whose
+// plain form cannot be told is treated as protected, and a path with a
+// stream colon is never acted on.
+void CheckSpelling(Sink* sink, const std::string& where, const std::u16string& path) {
+  std::basic_string<RxChar> text = Rx(path);
+  if (StripDevicePrefix(&text[0]) == SPELLING_UNKNOWN_DEVICE)
+    sink->Error(where, Quoted(path) + " is a device path that names no plain folder; the "
+                                      "uninstaller treats it as protected and leaves it");
+  else if (HasStreamColon(path.empty() ? nullptr : Rx(path).c_str()))
+    sink->Error(where, Quoted(path) + " holds a colon that is not a drive's (a stream); the "
+                                      "uninstaller never acts on such a path");
+}
+
 // A name is appended to its folder as it stands: anything in it that makes
 // it more than one plain name leads somewhere else or nowhere.
 void CheckPlainName(Sink* sink, const std::string& where, const std::u16string& name) {
@@ -143,6 +162,7 @@ void CheckStoredFolder(Sink* sink, const std::string& where, const std::u16strin
   if (folder.size() > kLongestPath)
     sink->Error(where, "is " + Units(folder.size()) + " long; paths hold at most " +
                            std::to_string(kLongestPath));
+  CheckSpelling(sink, where, folder);
   CheckSlashes(sink, where, folder);
 }
 
@@ -338,6 +358,7 @@ void LintFiles(const LintModel& model, std::vector<Finding>* findings) {
                                   pack::ToUtf8(file.folder) + "\"");
     }
     if (!file.name.empty()) CheckPlainName(&sink, Field(entry, "name"), file.name);
+    if (!relative) CheckSpelling(&sink, folderWhere, file.folder);
     CheckSlashes(&sink, folderWhere, file.folder);
 
     std::u16string built = BuildEntryPath(file, installDir);
@@ -387,6 +408,53 @@ void LintShortcuts(const LintModel& model, std::vector<Finding>* findings) {
   }
 }
 
+namespace {
+
+// Whether a name has a word (three letters or more) in common with the
+// texts that name the application: its install folder, messages 0-2,
+// shortcuts and files.
+bool NamesTheApplication(const LintModel& model, const std::u16string& name) {
+  std::u16string known = model.installDirAssumed ? u"" : model.installDir;
+  for (size_t i = 0; i < model.messages.size() && i < 3; ++i) known += u"|" + model.messages[i].value;
+  for (const auto& s : model.shortcuts) known += u"|" + s.value.folder + u"|" + s.value.fileName;
+  for (const auto& f : model.files) known += u"|" + f.value.folder + u"|" + f.value.name;
+  auto fold = [](std::u16string t) {
+    for (char16_t& c : t)
+      if (c >= u'A' && c <= u'Z') c = (char16_t)(c + 32);
+    return t;
+  };
+  known = fold(known);
+  std::u16string word;
+  for (char16_t c : fold(name) + u" ") {
+    if ((c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') || c >= 0x80) {
+      word.push_back(c);
+      continue;
+    }
+    if (word.size() >= 3 && known.find(word) != std::u16string::npos) return true;
+    word.clear();
+  }
+  return false;
+}
+
+// A key right below Software (or its 32-bit and 64-bit views) removed with
+// all its subkeys is a vendor's whole tree: right for the author's own
+// vendor or product, a guess worth a word for any other name.
+void CheckVendorKey(Sink* sink, const std::string& where, const LintModel& model,
+                    const pack::RegistryRecord& key) {
+  std::u16string path = WithoutTrailingBackslashes(key.path);
+  if (key.root == ROOT_HKLM && StartsWithNoCaseAscii(path, "Software64\\")) path.erase(8, 2);
+  if (StartsWithNoCaseAscii(path, "Software\\Wow6432Node\\")) path.erase(8, 12);
+  if (!StartsWithNoCaseAscii(path, "Software\\")) return;
+  const std::u16string name = path.substr(9);
+  if (name.empty() || HasUnit(name, u'\\') || NamesTheApplication(model, name)) return;
+  sink->Warn(where, Quoted(key.path) + " is a whole vendor's key, and " + Quoted(name) +
+                        " names neither this application's vendor nor the application as the "
+                        "manifest shows them; other programs of that vendor lose their "
+                        "settings too");
+}
+
+}  // namespace
+
 void LintRegistry(const LintModel& model, std::vector<Finding>* findings) {
   Sink sink{findings};
   for (const Located<pack::RegistryRecord>& entry : model.registry) {
@@ -432,6 +500,16 @@ void LintRegistry(const LintModel& model, std::vector<Finding>* findings) {
     size_t last = key.path.rfind(u'\\');
     bool isValue = last != std::u16string::npos && last > 0 && key.path[last - 1] == u'\\';
     std::u16string keyPart = isValue ? key.path.substr(0, last - 1) : key.path;
+    // The program's own table of keys that hold other programs' data; a
+    // value below one of them is the application's own.
+    if (!isValue && IsProtectedRegistryKey(key.root, Rx(key.path).c_str())) {
+      sink.Error(pathWhere, Quoted(key.path) +
+                                " holds other programs' data (their settings, registrations or "
+                                "uninstall entries); the uninstaller refuses it. Name your "
+                                "application's own key below it");
+      continue;
+    }
+    if (!isValue) CheckVendorKey(&sink, pathWhere, model, key);
     if (keyPart.find(u"\\\\") != std::u16string::npos || (isValue && keyPart.empty()) ||
         (isValue && keyPart.back() == u'\\'))
       sink.Warn(pathWhere,
@@ -463,6 +541,9 @@ void LintFolderTrees(const LintModel& model, std::vector<Finding>* findings) {
     size_t cut = tree.rfind(u'\\');
     std::u16string folder = cut == std::u16string::npos ? std::u16string() : tree.substr(0, cut);
     std::u16string pattern = cut == std::u16string::npos ? tree : tree.substr(cut + 1);
+    if (HasStreamColon(Rx(tree).c_str()))
+      sink.Error(where, Quoted(tree) + " holds a colon that is not a drive's (a stream); the "
+                                       "uninstaller never acts on such a path");
     if (HasParentSegment(tree))
       sink.Error(where, Quoted(tree) +
                             " holds a \"..\" segment; the tree walk would leave the "
