@@ -361,4 +361,74 @@ std::string ToUtf8(const std::u16string& text) {
   return out;
 }
 
+
+bool ExpandPlaceholders(const std::u16string& text, const std::vector<Define>& defines,
+                        std::u16string* out, std::string* error) {
+  std::u16string result;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text.compare(i, 3, u"$${") == 0) {
+      result += u"${";
+      i += 2;
+      continue;
+    }
+    if (text.compare(i, 2, u"${") != 0) {
+      result.push_back(text[i]);
+      continue;
+    }
+    size_t end = i + 2;
+    while (end < text.size() && ((text[end] >= u'A' && text[end] <= u'Z') ||
+                                 (text[end] >= u'a' && text[end] <= u'z') ||
+                                 (text[end] >= u'0' && text[end] <= u'9') || text[end] == u'_'))
+      ++end;
+    if (end == i + 2 || end >= text.size() || text[end] != u'}') {
+      *error = "\"${\" begins no placeholder ${NAME} (write \"$${\" for the characters themselves)";
+      return false;
+    }
+    const std::u16string name = text.substr(i + 2, end - i - 2);
+    const Define* found = nullptr;
+    for (const Define& define : defines)
+      if (define.name == name) found = &define;
+    if (!found) {
+      *error = "undefined placeholder ${" + ToUtf8(name) + "}";
+      return false;
+    }
+    result += found->value;
+    i = end;
+  }
+  out->swap(result);
+  return true;
+}
+
+bool ExpandPayloadPlaceholders(Payload* payload, const std::vector<Define>& defines,
+                               std::string* error) {
+  std::string problem;
+  auto expand = [&](std::u16string* text, const std::string& where) {
+    if (ExpandPlaceholders(*text, defines, text, &problem)) return true;
+    *error = where + ": " + problem;
+    return false;
+  };
+  auto at = [](const char* list, size_t i, const char* field) {
+    return std::string(list) + "[" + std::to_string(i) + "]" + (*field ? "." : "") + field;
+  };
+  if (!expand(&payload->header.command, "header.command") ||
+      !expand(&payload->header.finalPage, "header.finalPage"))
+    return false;
+  for (size_t i = 0; i < payload->messages.size(); ++i)
+    if (!expand(&payload->messages[i], at("messages", i, ""))) return false;
+  for (size_t i = 0; i < payload->files.size(); ++i)
+    if (!expand(&payload->files[i].folder, at("files", i, "folder")) ||
+        !expand(&payload->files[i].name, at("files", i, "name")))
+      return false;
+  for (size_t i = 0; i < payload->shortcuts.size(); ++i)
+    if (!expand(&payload->shortcuts[i].folder, at("shortcuts", i, "folder")) ||
+        !expand(&payload->shortcuts[i].secondFolder, at("shortcuts", i, "secondFolder")) ||
+        !expand(&payload->shortcuts[i].fileName, at("shortcuts", i, "fileName")))
+      return false;
+  for (size_t i = 0; i < payload->registry.size(); ++i)
+    if (!expand(&payload->registry[i].path, at("registry", i, "path"))) return false;
+  for (size_t i = 0; i < payload->folderTrees.size(); ++i)
+    if (!expand(&payload->folderTrees[i], at("folderTrees", i, ""))) return false;
+  return true;
+}
+
 }  // namespace pack

@@ -90,6 +90,24 @@ void WriteU32(uint8_t* p, uint32_t v);
 // Returns false with an error text when the stub has no valid field.
 bool AttachPayload(const Bytes& stub, const Bytes& payload, Bytes* out, std::string* error);
 
+// Values known only on the target machine (the user's Start menu, desktop,
+// profile): payload strings may hold "${NAME}" placeholders (NAME of ASCII
+// letters, digits and '_', case-sensitive), which the installer fills in
+// just before it encodes. "$${" stands for a literal "${".
+struct Define {
+  std::u16string name;
+  std::u16string value;
+};
+// text with every placeholder replaced. False, with an error text naming
+// the placeholder ("undefined placeholder ${StartMenu}"), for a placeholder
+// without a value or a "${" that is not one.
+bool ExpandPlaceholders(const std::u16string& text, const std::vector<Define>& defines,
+                        std::u16string* out, std::string* error);
+// The same over every string of the payload: header, messages, records and
+// folder trees. The error names the field ("shortcuts[0].folder: ...").
+bool ExpandPayloadPlaceholders(Payload* payload, const std::vector<Define>& defines,
+                               std::string* error);
+
 // UTF-8 <-> UTF-16 for the tool and the tests. FromUtf8 returns false on
 // malformed input.
 bool FromUtf8(const std::string& text, std::u16string* out);

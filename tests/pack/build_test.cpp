@@ -1,6 +1,7 @@
 // `build` and the tool binary: packing, re-packing, errors that name their
 // field, and never a half-written file.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include "pack_test_util.h"
@@ -53,6 +54,46 @@ TEST_F(BuildTest, BadInputNamesItsFieldAndLeavesNoFileBehind) {
   std::string trees = Manifest("trees.json", R"({"folderTrees": ["#Windows#\\*.*"]})");
   EXPECT_EQ(Pack({"build", trees, "--payload-only", "--force", "-o", Path("forced.bin")}), 0) << err_;
   EXPECT_EQ(packtool::ScanPayloadFile(packtest::ReadBytes(Path("forced.bin"))).status, PAYLOAD_OK);
+}
+
+// Each answer names what the author typed; no output ever replaces an input.
+TEST_F(BuildTest, WrongInputsAndOutputsGetAnAnswerInTheAuthorsTerms) {
+  const std::string app = Manifest("app.json", R"({"language": "en", "files": [{"folder": ".", "name": "a.txt"}]})");
+  packtest::Write(Path("empty.json"), "");
+  packtest::Write(Path("list.json"), "[]");
+  packtest::Write(Path("utf16.json"), pack::Bytes{0xFF, 0xFE, '{', 0, '}', 0});
+  ASSERT_EQ(mkdir(Path("stage").c_str(), 0755), 0);
+  packtest::Write(Path("stage/x.txt"), "x");
+  std::string bad = "{\"files\": [";
+  for (int i = 0; i < 1000; ++i) bad += std::string(i ? "," : "") + "{\"folder\": \"\"}";
+  Manifest("bad.json", bad + "]}");
+  const struct { std::vector<std::string> args; int status; std::string said; } cases[] = {
+      {{"build", app, "--stub", Path("retrax.exe"), "-o", app}, 2, "app.json: is the manifest itself"},
+      {{"scan", Path("stage"), "-o", app}, 1, "app.json: exists already; scan " + Path("stage") + " --update "},
+      {{"verify", Path("empty.json")}, 1, "empty.json: the file is empty"},
+      {{"verify", Path("list.json")}, 1, "list.json: manifest: must be an object"},
+      {{"verify", Path("utf16.json")}, 1, "utf16.json: UTF-16 text: save the manifest as UTF-8"},
+      {{"dump", app}, 1, "app.json: a manifest, not a built file"},
+      {{"dump", Path("retrax.exe")}, 1, "no payload: the payloadOffset field at 0x000003EE holds the file's own length"},
+      {{"build", app, "--stub=" + app, "-o", Path("u.exe")}, 1, "--stub " + app + ": not a Windows program"},
+      {{"build", app, "--stub=" + Path("retrax.exe"), "-o", Path("none/u.exe")}, 1, Path("none/u.exe") + ": cannot write"},
+      {{"biuld", app}, 2, "retrax-pack: unknown command biuld (retrax-pack --help shows the usage)\n"},
+      {{"verify", Path("bad.json")}, 1, "bad.json: ... and 951 more (951 of them errors) not listed\n"},
+      {{"verify", "--install-dir=C:\\A", Path("bad.json")}, 1, "bad.json: 1000 errors"},
+      {{"build", app, "--payload-only", "-o", Path("p.bin")}, 0, "1 file"},
+      {{"verify", Path("p.bin")}, 0, "measured with C:\\Program Files (x86)\\Example Vendor\\Example Application\\, as none"},
+      {{"scan", Path("stage"), "--name", "Save50%Now", "--language", "de", "-o", Path("de.json")}, 0, "1 file"},
+      {{"verify", Path("de.json")}, 0, "0 errors, 0 warnings"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Pack(c.args), c.status) << c.args[1];
+    EXPECT_TRUE(Said(err_ + out_, c.said)) << c.said << "\n  gave: " << err_ << out_;
+  }
+  EXPECT_EQ(Pack({"build", "--stbu", "x"}), 2);
+  EXPECT_EQ(err_ + out_, "retrax-pack: unknown option --stbu (retrax-pack --help shows the usage)\n");
+  EXPECT_TRUE(Said(packtest::ReadText(app), "\"language\": \"en\"")) << "the inputs stay as they were";
+  const std::string de = packtest::ReadText(Path("de.json"));
+  EXPECT_TRUE(Said(de, "\"language\": \"de\"") && Said(de, "\"0\": \"Save50%Now deinstallieren\"") && !Said(de, "\"3\":")) << de;
 }
 
 // The binary: 2 for a usage error, 1 for a failed check, 0 otherwise.

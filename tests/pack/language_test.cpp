@@ -21,6 +21,9 @@ TEST_F(LanguageTest, ShippedTablesAreCompleteCleanAndReplaceableOneIndexAtATime)
     ASSERT_TRUE(packtool::ParseManifest("{\"language\": \"" + name + "\"}", dir_, &manifest, &error)) << error;
     ASSERT_EQ(manifest.payload.messages.size(), 16u) << name;
     for (const std::u16string& message : manifest.payload.messages) EXPECT_FALSE(message.empty()) << name;
+    // Windows labels Yes/No and Retry/Cancel in its own language: no question names a button.
+    for (const char* button : {"Nein", "Wiederholen", "Non\u00a0", "R\u00e9essayer", "\u00abNo\u00bb", "Reintentar"})
+      for (size_t index : {10, 15}) EXPECT_FALSE(Said(pack::ToUtf8(manifest.payload.messages[index]), button)) << name;
   }
   ASSERT_TRUE(packtool::ParseManifest(R"({"messages": {"2": ""}, "language": "de"})", dir_, &manifest, &error));
   EXPECT_EQ(manifest.payload.messages[1].substr(0, 12), u"Möchten Sie ");

@@ -2,7 +2,8 @@
 # The CMake package end to end: install the build into a scratch prefix,
 # build the example installer against it with find_package(Retrax), let it
 # pack a stand-in for retrax.exe, and read the payload back with the
-# installed retrax-pack.
+# installed retrax-pack. Then the README's walk-through for installer
+# authors, run as written with the installed tool.
 #
 # package_test.sh BUILD-DIR EXAMPLE-DIR GENERATOR CXX
 set -eu -o pipefail
@@ -32,3 +33,31 @@ for expected in 'ExampleApp.exe' 'export.dll' 'Example App Uninstall' \
 done
 "$work/prefix/bin/retrax-pack" verify "$work/uninstall.exe"
 echo "package: installed, example built and its payload read back"
+
+# The walk-through: the commands of the README's section in order, its
+# edit of app.json applied after the first scan, and a new version staged
+# before the --update.
+section=$(sed -n '/^## For installer authors/,/^### /p' "$(dirname -- "$0")/../../README.md")
+edit=$(printf '%s\n' "$section" | sed -n '/^ *```json/,/^ *```$/p' | sed '1d;$d')
+walk=$work/walk
+mkdir -p "$walk/stage/plugins"
+printf 'app' >"$walk/stage/App.exe"
+printf 'old' >"$walk/stage/plugins/old.dll"
+cp "$work/retrax.exe" "$walk/retrax.exe"
+cd "$walk"
+export PATH="$work/prefix/bin:$PATH" EDIT="$edit"
+while IFS= read -r line; do
+  case $line in *--update*) rm stage/plugins/old.dll; printf 'new' >stage/plugins/new.dll ;; esac
+  eval "$line" >>walk.log 2>&1 || { echo "walk-through failed: $line"; cat walk.log; exit 1; }
+  case $line in *" -o app.json"*)
+    awk '$0 == "  \"shortcuts\": []," { print ENVIRON["EDIT"]; next } $0 == "  \"registry\": []," { next } { print }' \
+      app.json >app.edited && mv app.edited app.json ;;
+  esac
+done < <(printf '%s\n' "$section" | grep -E '^ *retrax-pack ')
+for expected in 'Start Menu\Programs\Example App" secondFolder "" fileName "Example App.lnk"' \
+  'CurrentVersion\Uninstall\Example App' 'added .\plugins\new.dll' 'gone .\plugins\old.dll' \
+  '1 added, 1 gone'; do
+  grep -qF -- "$expected" walk.log || { echo "walk-through: missing: $expected"; cat walk.log; exit 1; }
+done
+grep -qF '${Programs}' app.json || { echo "walk-through: --update lost the edit"; cat app.json; exit 1; }
+echo "walk-through: ran as the README writes it"

@@ -45,18 +45,41 @@ TEST(VerifyTest, TopLevelRegistryKeysAreErrorsInAnySpelling) {
           "E registry[1].path: ", "with its trailing backslash", "E registry[2].path: ", "E registry[3].path: ",
           "-E registry[4].", "-E registry[5].",  // Software64 is an alias only under HKLM
           "E registry[6].path: ", "E registry[7].path: "});
+  // The program's table of keys that hold other programs' data; a key right below Software is a vendor's.
+  Expect(LintOnly("registry", R"([
+      {"root": "HKLM", "path": "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"}, {"root": "HKCU", "path": "software\\microsoft"},
+      {"root": "HKLM", "path": "Software\\Classes"}, {"root": "HKLM", "path": "System\\CurrentControlSet"},
+      {"root": "HKCR", "path": "CLSID"}, {"root": "HKU", "path": ".DEFAULT"},
+      {"root": "HKLM", "path": "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sample App"},
+      {"root": "HKCU", "path": "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "value": "Sample App"},
+      {"root": "HKCU", "path": "Software\\Google"}, {"root": "HKLM", "path": "Software64\\Sample Vendor"}])"),
+         {"E registry[0].path: ", "holds other programs' data", "E registry[1].path: ", "E registry[2].path: ",
+          "E registry[3].path: ", "E registry[4].path: ", "E registry[5].path: ", "-registry[6]", "-registry[7]",
+          "W registry[8].path: \"Software\\Google\" is a whole vendor's key", "-registry[9]"});
 }
 
 TEST(VerifyTest, FolderTreesAndPathsTheUninstallerWouldMisreadAreErrors) {
   Expect(LintOnly("folderTrees", R"(["#Windows#\\*.*", "#MyDocuments#\\\\*.*", "logs\\..\\..\\*.*",
-      "#ProgramFiles#\\Vendor\\*.*", "C:\\*.*", "#TempDir#", "#AppData#\\Vendor\\App\\*.*", "cache\\"])"),
+      "#ProgramFiles#\\Vendor\\*.*", "C:\\*.*", "#TempDir#", "#AppData#\\Vendor\\App\\*.*", "cache\\",
+      "#Windows#\\System32\\*.*", "#UserDir#\\Desktop.\\*.*", "#userdir#/Documents\\*.*", "#UserDir#\\.\\*.*",
+      "#System#\\drivers\\*.*", "#AppData#\\Microsoft\\*.*"])"),
          {"E folderTrees[0]: \"#Windows#\\*.*\" is aimed at the protected folder \"#Windows#\"",
           "E folderTrees[1]: \"#MyDocuments#\\\\*.*\" is aimed", "E folderTrees[2]: ", "\"..\" segment",
           "E folderTrees[3]: unknown folder macro \"#ProgramFiles#\"",
           "E folderTrees[4]: \"C:\\*.*\" is an absolute path",
           "E folderTrees[5]: \"#TempDir#\" has no backslash and pattern after its last macro", "-E folderTrees[6]:",
-          "W folderTrees[7]: ", "the pattern is empty"});
-  Expect(LintOnly("files", R"([{"folder": "bin", "name": "a.txt"}])"), {"E files[0].folder: ", "write \".\\bin\""});
+          "W folderTrees[7]: ", "the pattern is empty", "which is #System# on a standard Windows",
+          "E folderTrees[9]: ", "which is #Desktop#", "E folderTrees[10]: ", "which is #MyDocuments#",
+          "E folderTrees[11]: \"#UserDir#\\.\\*.*\" is aimed at the protected folder \"#UserDir#\"",
+          "W folderTrees[12]: ", "W folderTrees[13]: ", "Windows or other programs share"});
+  Expect(LintOnly("files", R"([{"folder": "bin", "name": "a.txt"}, {"folder": ".", "name": "sub\\x"},
+      {"folder": ".", "name": ".."}, {"folder": ".", "name": "*.txt"}, {"folder": ".", "name": "a:b"}])"),
+         {"E files[0].folder: ", "write \".\\bin\"", "E files[1].name: \"sub\\x\" is a path",
+          "E files[2].name: \"..\" names a folder", "E files[3].name: ", "wildcard", "E files[4].name: ", "colon"});
+  Expect(LintOnly("files", R"([{"folder": "\\\\?\\GLOBALROOT\\Device"}, {"folder": "\\\\?\\C:\\Vendor"}, {"folder": "C:\\a:b"}])"),
+         {"E files[0].folder: ", "is a device path", "-files[1]", "E files[2].folder: ", "(a stream)"});
+  Expect(LintOnly("shortcuts", R"([{"folder": "C:\\S", "fileName": "..\\..\\x.lnk"}, {"folder": "C:\\S", "fileName": "*.lnk"}])"),
+         {"E shortcuts[0].fileName: ", "is a path", "E shortcuts[1].fileName: ", "wildcard"});
 }
 
 // The reader's record bounds (edge, one past) and the 259 units of a built path.
@@ -67,6 +90,12 @@ TEST(VerifyTest, RecordsAndPathsBeyondTheirBoundsAreErrors) {
          {"-E files[0]: folder and name",
           "E files[1]: folder and name together are 519 units; a file record holds at most 518",
           "E files[2]: the built path is 260 units; paths hold at most 259"});
+  // Relative entries are measured with installDir (the sample's is 28 units with its backslash).
+  Expect(LintOnly("files", "[{\"folder\": \".\", \"name\": \"" + std::string(231, 'n') + "\"}, {\"folder\": \".\", \"name\": \"" +
+                               std::string(232, 'n') + "\"}]"),
+         {"-E files[0]:", "E files[1]: the built path is 260 units with the install folder", "skips it"});
+  Expect(LintOnly("folderTrees", "[\"" + std::string(228, 'd') + "\\\\*.*\"]"), {"E folderTrees[0]: the built path is 260 units"});
+  Expect(LintOnly("installDir", "\"C:\\\\" + std::string(256, 'i') + "\""), {"E installDir: is 260 units long"});
 }
 
 TEST(VerifyTest, MessagesTakeExactlyTheirArgumentsAndFitTheirBuffer) {
@@ -76,7 +105,7 @@ TEST(VerifyTest, MessagesTakeExactlyTheirArgumentsAndFitTheirBuffer) {
                               "%s\", \"Files %s\", \"2\", \"3\", \"R\"]"),
          {"-E messages[1]:", "E messages[8]: ", "conversion \"% s\" at unit 12", "E messages[9]: ", "conversion \"%d\"",
           "E messages[10]: ", "it needs 1024 units; the message buffer holds 1023",
-          "E messages[11]: ", "takes no argument"});
+          "W messages[11]: ", "takes no argument"});
 }
 
 }  // namespace

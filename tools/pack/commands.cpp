@@ -3,6 +3,7 @@
 #include <stdio.h>
 
 #include "dump.h"
+#include "languages.h"
 #include "fileio.h"
 #include "lint.h"
 #include "manifest.h"
@@ -14,18 +15,23 @@ namespace packtool {
 
 const char kUsage[] =
     "usage:\n"
-    "  retrax-pack build MANIFEST.json --stub retrax.exe -o uninstall.exe [--force]\n"
-    "  retrax-pack build MANIFEST.json --payload-only -o payload.bin [--force]\n"
-    "  retrax-pack dump [--json] FILE\n"
-    "  retrax-pack verify [--install-dir DIR] MANIFEST.json|FILE\n"
-    "  retrax-pack scan STAGED-FOLDER [--name NAME] [--install-dir DIR] [-o MANIFEST.json]\n"
+    "  retrax-pack build MANIFEST.json --stub retrax.exe -o uninstall.exe [--define NAME=VALUE]...\n"
     "              [--force]\n"
+    "  retrax-pack build MANIFEST.json --payload-only -o payload.bin [--define NAME=VALUE]...\n"
+    "              [--force]\n"
+    "  retrax-pack dump [--json] FILE\n"
+    "  retrax-pack verify [--install-dir DIR] [--define NAME=VALUE]... MANIFEST.json|FILE\n"
+    "  retrax-pack scan STAGED-FOLDER [--name NAME] [--language en|de|fr|es] [--install-dir DIR]\n"
+    "              [-o MANIFEST.json] [--force]\n"
+    "  retrax-pack scan STAGED-FOLDER --update MANIFEST.json [-o NEW.json] [--force]\n"
     "  retrax-pack --help\n"
     "\n"
     "build   packs the manifest's payload behind a copy of the uninstaller program\n"
     "        (a payload already there is replaced), or writes the bare payload.\n"
     "        The manifest is verified first; errors stop the build unless --force\n"
-    "        is given. The output appears complete or not at all.\n"
+    "        is given. The output appears complete or not at all. --define fills\n"
+    "        each ${NAME} in the manifest's strings (values known only at install\n"
+    "        time, such as the user's Start menu); an undefined one is an error.\n"
     "dump    shows the payload of a packed uninstaller or of a bare payload file,\n"
     "        chunk by chunk with byte offsets; --json for a machine-readable form.\n"
     "verify  reports what would make the uninstaller remove too much or too little\n"
@@ -33,9 +39,13 @@ const char kUsage[] =
     "        relative paths are measured with (also the manifest key installDir).\n"
     "scan    writes a manifest listing every file and folder under a staged\n"
     "        installation folder, in the order that removes them all, with fonts\n"
-    "        and self-registering libraries flagged and the English messages naming\n"
-    "        NAME (default: the folder's name). Symbolic links are not followed.\n"
-    "        To stdout, or to -o MANIFEST.json; errors stop it unless --force.\n"
+    "        and self-registering libraries flagged, the language (default en) and\n"
+    "        the messages naming NAME (default: the folder's name). Symbolic links\n"
+    "        are not followed. To stdout, or to -o MANIFEST.json, which must not\n"
+    "        exist yet unless --force is given; errors stop it unless --force.\n"
+    "        --update MANIFEST.json scans a new version of the application into an\n"
+    "        existing manifest (in place, or to -o): the file list is made afresh,\n"
+    "        everything else the author wrote is kept.\n"
     "\n"
     "exit status: 0 done, 1 errors found or input unusable, 2 usage error.\n"
     "The manifest format is described in docs/manifest.md.\n";
@@ -49,33 +59,64 @@ struct Options {
   std::string output;
   std::string installDir;
   std::string name;
+  std::string language;
+  std::string update;
+  std::vector<pack::Define> defines;
   bool payloadOnly = false;
   bool force = false;
   bool json = false;
   bool help = false;
 };
 
+// "--define NAME=VALUE": NAME as a placeholder spells it.
+bool AddDefine(const std::string& text, Options* options, std::string* error) {
+  size_t equals = text.find('=');
+  std::u16string name, value;
+  bool ok = equals != std::string::npos && equals > 0 &&
+            pack::FromUtf8(text.substr(0, equals), &name) &&
+            pack::FromUtf8(text.substr(equals + 1), &value);
+  for (char16_t c : name)
+    ok = ok && ((c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') ||
+                c == u'_');
+  if (!ok) {
+    *error = "--define needs NAME=VALUE (NAME of letters, digits and _), not \"" + text + "\"";
+    return false;
+  }
+  for (pack::Define& define : options->defines)
+    if (define.name == name) return define.value = value, true;
+  options->defines.push_back(pack::Define{name, value});
+  return true;
+}
+
+// Options with a value take it as the next argument or behind '='
+// ("--stub=retrax.exe").
 bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error) {
+  std::string define;
+  const struct {
+    const char* name;
+    std::string* target;
+  } valued[] = {{"--stub", &options->stub},           {"-o", &options->output},
+                {"--output", &options->output},       {"--install-dir", &options->installDir},
+                {"--name", &options->name},           {"--language", &options->language},
+                {"--update", &options->update},       {"--define", &define}};
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    auto value = [&](std::string* target) {
-      if (i + 1 >= args.size()) {
+    std::string* target = nullptr;
+    std::string name = arg.substr(0, arg.find('='));
+    for (const auto& option : valued)
+      if (name == option.name) target = option.target;
+    if (target) {
+      if (name != arg) {
+        *target = arg.substr(name.size() + 1);
+      } else if (i + 1 < args.size()) {
+        *target = args[++i];
+      } else {
         *error = arg + " needs a value";
         return false;
       }
-      *target = args[++i];
-      return true;
-    };
-    if (arg == "--help" || arg == "-h" || arg == "help") {
+      if (target == &define && !AddDefine(define, options, error)) return false;
+    } else if (arg == "--help" || arg == "-h" || arg == "help") {
       options->help = true;
-    } else if (arg == "--stub") {
-      if (!value(&options->stub)) return false;
-    } else if (arg == "-o" || arg == "--output") {
-      if (!value(&options->output)) return false;
-    } else if (arg == "--install-dir") {
-      if (!value(&options->installDir)) return false;
-    } else if (arg == "--name") {
-      if (!value(&options->name)) return false;
     } else if (arg == "--payload-only") {
       options->payloadOnly = true;
     } else if (arg == "--force") {
@@ -94,10 +135,21 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
   return true;
 }
 
+// At most this many findings are listed; a count stands for the rest.
+const size_t kListedFindings = 50;
+
 std::string FormatFindings(const std::string& input, const std::vector<Finding>& findings) {
   std::string text;
-  for (const Finding& f : findings)
+  for (size_t i = 0; i < findings.size() && i < kListedFindings; ++i) {
+    const Finding& f = findings[i];
     text += input + ": " + f.where + ": " + (f.error ? "error: " : "warning: ") + f.text + "\n";
+  }
+  if (findings.size() > kListedFindings) {
+    size_t errors = 0;
+    for (size_t i = kListedFindings; i < findings.size(); ++i) errors += findings[i].error;
+    text += input + ": ... and " + std::to_string(findings.size() - kListedFindings) +
+            " more (" + std::to_string(errors) + " of them errors) not listed\n";
+  }
   return text;
 }
 
@@ -105,21 +157,37 @@ std::string Count(size_t n, const char* one, const char* many = nullptr) {
   return std::to_string(n) + " " + (n == 1 ? one : many ? many : std::string(one) + "s");
 }
 
-bool LooksLikeManifest(const pack::Bytes& data) {
+enum InputKind { INPUT_MANIFEST, INPUT_BUILT, INPUT_OTHER };
+
+// What a file is, by its content alone (never by its name): a manifest is
+// JSON text, a built file a program (MZ) or a payload (a chunk tag first).
+// For anything else, why it is neither.
+InputKind KindOf(const pack::Bytes& data, std::string* why) {
   size_t i = 0;
   if (data.size() >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF) i = 3;
   while (i < data.size() &&
          (data[i] == ' ' || data[i] == '\t' || data[i] == '\r' || data[i] == '\n'))
     ++i;
-  return i < data.size() && data[i] == '{';
+  if (i < data.size() && (data[i] == '{' || data[i] == '[')) return INPUT_MANIFEST;
+  if (data.size() >= 2 && data[0] == 'M' && data[1] == 'Z') return INPUT_BUILT;
+  uint16_t tag = data.size() >= 2 ? (uint16_t)(data[0] | (data[1] << 8)) : 0;
+  if (data.size() >= 2 && ((tag >= CHUNK_MESSAGES && tag <= CHUNK_OPAQUE) || tag == CHUNK_END))
+    return INPUT_BUILT;
+  bool utf16 = data.size() >= 2 && ((data[0] == 0xFF && data[1] == 0xFE) ||
+                                    (data[0] == 0xFE && data[1] == 0xFF) ||
+                                    (data[0] == '{' && data[1] == 0) || (data[0] == 0 && data[1] == '{'));
+  *why = data.empty() ? "the file is empty: neither a manifest nor a built uninstaller"
+         : utf16      ? "UTF-16 text: save the manifest as UTF-8"
+                      : "neither a manifest (JSON text) nor a Retrax uninstaller or payload";
+  return INPUT_OTHER;
 }
 
 bool LoadManifest(const std::string& path, const pack::Bytes& data, Manifest* manifest,
-                  std::string* err) {
+                  std::string* err, const std::vector<pack::Define>* defines) {
   std::string text(data.begin(), data.end());
   if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
   std::string error;
-  if (!ParseManifest(text, FolderOf(path), manifest, &error)) {
+  if (!ParseManifest(text, FolderOf(path), manifest, &error, defines)) {
     *err += path + ": " + error + "\n";
     return false;
   }
@@ -127,7 +195,10 @@ bool LoadManifest(const std::string& path, const pack::Bytes& data, Manifest* ma
 }
 
 bool ApplyInstallDir(const Options& options, LintModel* model, std::string* err) {
-  if (options.installDir.empty()) return true;
+  if (options.installDir.empty()) {
+    model->installDirAssumed = model->installDir.empty();
+    return true;
+  }
   if (!pack::FromUtf8(options.installDir, &model->installDir)) {
     *err += "--install-dir is not valid UTF-8\n";
     return false;
@@ -145,11 +216,23 @@ int Build(const Options& options, std::string* out, std::string* err) {
   pack::Bytes data;
   std::string error;
   Manifest manifest;
+  // Writing over an input would destroy it (a manifest replaced by a
+  // program); a stub that is also the output is re-packed in place, the
+  // way an uninstall.exe is updated.
+  if (SameFile(options.output, path)) {
+    *err += options.output + ": is the manifest itself; give another -o\n";
+    return EXIT_USAGE;
+  }
   if (!ReadWholeFile(path, &data, &error)) {
     *err += error + "\n";
     return EXIT_FAILED;
   }
-  if (!LoadManifest(path, data, &manifest, err)) return EXIT_FAILED;
+  std::string why;
+  if (KindOf(data, &why) != INPUT_MANIFEST) {
+    *err += path + ": " + (why.empty() ? "a built file, not a manifest" : why) + "\n";
+    return EXIT_FAILED;
+  }
+  if (!LoadManifest(path, data, &manifest, err, &options.defines)) return EXIT_FAILED;
 
   LintModel model = LintModelOf(manifest);
   if (!ApplyInstallDir(options, &model, err)) return EXIT_USAGE;
@@ -173,11 +256,16 @@ int Build(const Options& options, std::string* out, std::string* err) {
   } else {
     pack::Bytes stub;
     if (!ReadWholeFile(options.stub, &stub, &error)) {
-      *err += error + "\n";
+      *err += "--stub " + error + "\n";
+      return EXIT_FAILED;
+    }
+    if (stub.size() < 2 || stub[0] != 'M' || stub[1] != 'Z') {
+      *err += "--stub " + options.stub +
+              ": not a Windows program; give the retrax.exe that ships with Retrax\n";
       return EXIT_FAILED;
     }
     if (!pack::AttachPayload(stub, payload, &result, &error)) {
-      *err += options.stub + ": " + error + "\n";
+      *err += "--stub " + options.stub + ": " + error + "; give the retrax.exe that ships with Retrax\n";
       return EXIT_FAILED;
     }
   }
@@ -210,6 +298,16 @@ int Dump(const Options& options, std::string* out, std::string* err) {
     *err += error + "\n";
     return EXIT_FAILED;
   }
+  std::string why;
+  InputKind kind = KindOf(data, &why);
+  if (kind != INPUT_BUILT) {
+    *err += path + ": " +
+            (kind == INPUT_MANIFEST ? "a manifest, not a built file; dump shows packed "
+                                      "uninstallers and payloads (verify checks manifests)"
+                                    : why) +
+            "\n";
+    return EXIT_FAILED;
+  }
   PayloadScan scan = ScanPayloadFile(data);
   *out += options.json ? DumpJson(path, scan) : DumpText(path, scan);
   return DumpSucceeded(scan) ? EXIT_DONE : EXIT_FAILED;
@@ -229,9 +327,15 @@ int Verify(const Options& options, std::string* out, std::string* err) {
   }
   std::vector<Finding> findings;
   LintModel model;
-  if (LooksLikeManifest(data)) {
+  std::string why;
+  InputKind kind = KindOf(data, &why);
+  if (kind == INPUT_OTHER) {
+    *err += path + ": " + why + "\n";
+    return EXIT_FAILED;
+  }
+  if (kind == INPUT_MANIFEST) {
     Manifest manifest;
-    if (!LoadManifest(path, data, &manifest, err)) return EXIT_FAILED;
+    if (!LoadManifest(path, data, &manifest, err, &options.defines)) return EXIT_FAILED;
     model = LintModelOf(manifest);
   } else {
     model = LintModelOf(ScanPayloadFile(data), &findings);
@@ -239,10 +343,25 @@ int Verify(const Options& options, std::string* out, std::string* err) {
   if (!ApplyInstallDir(options, &model, err)) return EXIT_USAGE;
   LintPayload(model, &findings);
   *out += FormatFindings(path, findings);
+  if (model.installDirAssumed)
+    *out += path + ": paths inside the install folder were measured with " +
+            pack::ToUtf8(InstallDirOf(model)) + ", as none was given (--install-dir names yours)\n";
   size_t errors = CountErrors(findings);
   *out += path + ": " + Count(errors, "error") + ", " + Count(findings.size() - errors, "warning") +
           "\n";
   return errors ? EXIT_FAILED : EXIT_DONE;
+}
+
+// Lists of entries, at most kListedFindings lines.
+std::string ListedEntries(const std::string& label, const char* what,
+                          const std::vector<std::string>& entries) {
+  std::string text;
+  for (size_t i = 0; i < entries.size() && i < kListedFindings; ++i)
+    text += label + ": " + what + " " + entries[i] + "\n";
+  if (entries.size() > kListedFindings)
+    text += label + ": ... and " + std::to_string(entries.size() - kListedFindings) + " more " +
+            what + "\n";
+  return text;
 }
 
 // The manifest goes to stdout (or -o); everything said about it to
@@ -254,6 +373,7 @@ int Scan(const Options& options, std::string* out, std::string* err) {
   }
   const std::string& root = options.inputs[0];
   const std::string name = options.name.empty() ? DefaultApplicationName(root) : options.name;
+  const std::string language = options.language.empty() ? "en" : options.language;
   std::u16string installDir, ignored;
   if (!pack::FromUtf8(options.installDir.empty() ? "C:\\Program Files\\" + name + "\\"
                                                  : options.installDir,
@@ -262,23 +382,64 @@ int Scan(const Options& options, std::string* out, std::string* err) {
     *err += "--name and --install-dir must be valid UTF-8\n";
     return EXIT_USAGE;
   }
+  if (!IsShippedScanLanguage(language)) {
+    *err += "--language: unknown language \"" + language + "\" (known: " + ShippedLanguageNames() +
+            ")\n";
+    return EXIT_USAGE;
+  }
+  if (!options.update.empty() && (!options.name.empty() || !options.language.empty() ||
+                                  !options.installDir.empty())) {
+    *err += "scan --update keeps the manifest's own name, language and installDir; leave out "
+            "--name, --language and --install-dir\n";
+    return EXIT_USAGE;
+  }
   if (installDir.empty() || installDir.back() != u'\\') installDir.push_back(u'\\');
+  // A manifest the author has edited is never replaced by a fresh scan
+  // unasked: --update keeps the edits, --force throws them away.
+  const std::string target = options.output.empty() ? options.update : options.output;
+  if (!target.empty() && !options.force && FileExists(target) &&
+      (options.update.empty() || !SameFile(target, options.update))) {
+    *err += target + ": exists already; scan " + root + " --update " + target +
+            " keeps its edits (--force replaces it)\n";
+    return EXIT_FAILED;
+  }
 
   StageScan scan = ScanStagedFolder(root);
   *err += FormatFindings(root, scan.findings);
-  std::string text = StageManifestText(scan, name, installDir);
+  std::string text, error;
+  std::vector<std::string> added, gone;
+  if (options.update.empty()) {
+    text = StageManifestText(scan, name, installDir, language);
+  } else {
+    pack::Bytes old;
+    if (!ReadWholeFile(options.update, &old, &error)) {
+      *err += error + "\n";
+      return EXIT_FAILED;
+    }
+    std::string oldText(old.begin(), old.end());
+    if (oldText.compare(0, 3, "\xEF\xBB\xBF") == 0) oldText.erase(0, 3);
+    if (!UpdateManifestText(oldText, FolderOf(options.update), scan, &text, &added, &gone,
+                            &error)) {
+      *err += options.update + ": " + error + "\n";
+      return EXIT_FAILED;
+    }
+  }
 
   // The manifest's own checks, as build will make them; a finding names the
-  // staged file behind the entry.
-  const std::string label = options.output.empty() ? "manifest" : options.output;
+  // staged file behind the entry. An updated manifest is checked for its
+  // new file list only: its other entries may hold placeholders that only
+  // build's --define fills in.
+  const std::string label = target.empty() ? "manifest" : target;
   Manifest manifest;
-  std::string error;
-  if (!ParseManifest(text, ".", &manifest, &error)) {
+  if (!ParseManifest(text, FolderOf(label), &manifest, &error)) {
     *err += label + ": " + error + "\n";
     return EXIT_FAILED;
   }
   std::vector<Finding> findings;
-  LintPayload(LintModelOf(manifest), &findings);
+  if (options.update.empty())
+    LintPayload(LintModelOf(manifest), &findings);
+  else
+    LintFiles(LintModelOf(manifest), &findings);
   for (Finding& finding : findings) {
     unsigned long index = 0;
     if (sscanf(finding.where.c_str(), "files[%lu]", &index) == 1 && index < scan.items.size())
@@ -295,16 +456,20 @@ int Scan(const Options& options, std::string* out, std::string* err) {
                         Count(scan.components, "self-registering library",
                               "self-registering libraries") +
                         ")";
-  if (options.output.empty()) {
+  if (!options.update.empty())
+    summary += "; " + std::to_string(added.size()) + " added, " + std::to_string(gone.size()) +
+               " gone, everything else kept";
+  std::string changes = ListedEntries(label, "added", added) + ListedEntries(label, "gone", gone);
+  if (target.empty()) {
     *out += text;
-    *err += root + ": " + summary + "\n";
+    *err += changes + root + ": " + summary + "\n";
     return EXIT_DONE;
   }
-  if (!WriteFileAtomically(options.output, pack::Bytes(text.begin(), text.end()), &error)) {
+  if (!WriteFileAtomically(target, pack::Bytes(text.begin(), text.end()), &error)) {
     *err += error + "\n";
     return EXIT_FAILED;
   }
-  *out += "wrote " + options.output + ": " + summary + "\n";
+  *out += changes + "wrote " + target + ": " + summary + "\n";
   return EXIT_DONE;
 }
 
@@ -314,7 +479,7 @@ int RunPack(const std::vector<std::string>& args, std::string* out, std::string*
   Options options;
   std::string error;
   if (!ParseOptions(args, &options, &error)) {
-    *err += "retrax-pack: " + error + "\n" + kUsage;
+    *err += "retrax-pack: " + error + " (retrax-pack --help shows the usage)\n";
     return EXIT_USAGE;
   }
   if (options.help) {
@@ -325,9 +490,9 @@ int RunPack(const std::vector<std::string>& args, std::string* out, std::string*
   if (options.command == "dump") return Dump(options, out, err);
   if (options.command == "verify") return Verify(options, out, err);
   if (options.command == "scan") return Scan(options, out, err);
-  *err += (options.command.empty() ? std::string("retrax-pack: no command given\n")
-                                   : "retrax-pack: unknown command " + options.command + "\n") +
-          kUsage;
+  *err += (options.command.empty() ? std::string("retrax-pack: no command given")
+                                   : "retrax-pack: unknown command " + options.command) +
+          " (retrax-pack --help shows the usage)\n";
   return EXIT_USAGE;
 }
 

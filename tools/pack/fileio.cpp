@@ -111,7 +111,9 @@ bool WriteFileAtomically(const std::string& path, const pack::Bytes& data, std::
     if (fd < 0 && errno != EEXIST) break;
   }
   if (fd < 0) {
-    *error = temporary + ": cannot create: " + SystemError();
+    // Named by the path the author gave: the temporary name means nothing
+    // to anyone (a missing output folder ends here).
+    *error = path + ": cannot write: " + SystemError();
     return false;
   }
   size_t done = 0;
@@ -120,7 +122,7 @@ bool WriteFileAtomically(const std::string& path, const pack::Bytes& data, std::
     if (chunk > (1u << 30)) chunk = 1u << 30;
     int wrote = (int)write(fd, data.data() + done, (unsigned)chunk);
     if (wrote <= 0) {
-      *error = temporary + ": cannot write: " + SystemError();
+      *error = path + ": cannot write: " + SystemError();
       close(fd);
       RemoveFile(temporary);
       return false;
@@ -130,7 +132,7 @@ bool WriteFileAtomically(const std::string& path, const pack::Bytes& data, std::
   bool flushed = Flush(fd) == 0;
   std::string flushError = flushed ? "" : SystemError();
   if (close(fd) != 0 || !flushed) {
-    *error = temporary + ": cannot write: " + (flushed ? SystemError() : flushError);
+    *error = path + ": cannot write: " + (flushed ? SystemError() : flushError);
     RemoveFile(temporary);
     return false;
   }
@@ -140,6 +142,26 @@ bool WriteFileAtomically(const std::string& path, const pack::Bytes& data, std::
     return false;
   }
   return true;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+#ifdef _WIN32
+  auto identify = [](const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
+    HANDLE file = CreateFileW(Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    bool ok = GetFileInformationByHandle(file, info) != 0;
+    CloseHandle(file);
+    return ok;
+  };
+  BY_HANDLE_FILE_INFORMATION x, y;
+  return identify(a, &x) && identify(b, &y) && x.dwVolumeSerialNumber == y.dwVolumeSerialNumber &&
+         x.nFileIndexHigh == y.nFileIndexHigh && x.nFileIndexLow == y.nFileIndexLow;
+#else
+  struct stat x, y;
+  return stat(a.c_str(), &x) == 0 && stat(b.c_str(), &y) == 0 && x.st_dev == y.st_dev &&
+         x.st_ino == y.st_ino;
+#endif
 }
 
 bool FileExists(const std::string& path) {

@@ -18,6 +18,10 @@ bool WriteFileAtomically(const std::string& path, const pack::Bytes& data, std::
 
 bool FileExists(const std::string& path);
 
+// True when both paths name one existing file (by its identity, so
+// "app.json" and "./APP.json" on a case-blind file system match).
+bool SameFile(const std::string& a, const std::string& b);
+
 // A file read piece by piece, for looking into large files without loading
 // them whole. Closed by the destructor.
 class FilePieces {

@@ -1,6 +1,10 @@
 #include "lint.h"
 
+#include <string.h>
+
 #include "payload/format.h"
+#include "paths/path_spelling.h"
+#include "paths/protected_keys.h"
 #include "text.h"
 #include "vocabulary.h"
 
@@ -84,11 +88,6 @@ std::u16string FromAscii(const char* text) {
   return out;
 }
 
-std::u16string InstallDirOf(const LintModel& model) {
-  std::u16string dir = model.installDir.empty() ? FromAscii(kTypicalInstallDir) : model.installDir;
-  if (dir.back() != u'\\') dir.push_back(u'\\');
-  return dir;
-}
 
 // The uninstaller's way of adding a separator: none after an empty path or
 // after one that already ends with a backslash.
@@ -110,6 +109,40 @@ std::u16string BuildEntryPath(const pack::FileRecord& file, const std::u16string
   return path;
 }
 
+std::basic_string<RxChar> Rx(const std::u16string& text) {
+  return std::basic_string<RxChar>(text.begin(), text.end());
+}
+
+// The program's own rules for the spellings of a path: a device path whose
+// plain form cannot be told is treated as protected, and a path with a
+// stream colon is never acted on.
+void CheckSpelling(Sink* sink, const std::string& where, const std::u16string& path) {
+  std::basic_string<RxChar> text = Rx(path);
+  if (StripDevicePrefix(&text[0]) == SPELLING_UNKNOWN_DEVICE)
+    sink->Error(where, Quoted(path) + " is a device path that names no plain folder; the "
+                                      "uninstaller treats it as protected and leaves it");
+  else if (HasStreamColon(path.empty() ? nullptr : Rx(path).c_str()))
+    sink->Error(where, Quoted(path) + " holds a colon that is not a drive's (a stream); the "
+                                      "uninstaller never acts on such a path");
+}
+
+// A name is appended to its folder as it stands: anything in it that makes
+// it more than one plain name leads somewhere else or nowhere.
+void CheckPlainName(Sink* sink, const std::string& where, const std::u16string& name) {
+  if (name == u"." || name == u"..")
+    sink->Error(where, Quoted(name) + " names a folder, not a file in it; give the folder in the "
+                                      "folder field and the file's own name here");
+  else if (HasUnit(name, u'\\') || HasUnit(name, u'/'))
+    sink->Error(where, Quoted(name) + " is a path, but the name is appended to the folder; put "
+                                      "the folders into the folder field");
+  else if (HasUnit(name, u':'))
+    sink->Error(where, Quoted(name) + " holds a colon (a drive or a stream), so it names no plain "
+                                      "file; the uninstaller never acts on it");
+  else if (HasUnit(name, u'*') || HasUnit(name, u'?'))
+    sink->Error(where, Quoted(name) + " holds a wildcard, but one file is removed by its exact "
+                                      "name; use a folder tree for patterns");
+}
+
 void CheckSlashes(Sink* sink, const std::string& where, const std::u16string& path) {
   if (HasUnit(path, u'/'))
     sink->Warn(where, "holds a forward slash; the uninstaller cuts paths at backslashes only");
@@ -129,6 +162,7 @@ void CheckStoredFolder(Sink* sink, const std::string& where, const std::u16strin
   if (folder.size() > kLongestPath)
     sink->Error(where, "is " + Units(folder.size()) + " long; paths hold at most " +
                            std::to_string(kLongestPath));
+  CheckSpelling(sink, where, folder);
   CheckSlashes(sink, where, folder);
 }
 
@@ -164,7 +198,92 @@ void CheckMacroTokens(Sink* sink, const std::string& where, const std::u16string
   }
 }
 
+// A folder in the one spelling that two names of it share: '/' as '\',
+// no runs of backslashes, no "." segments, names without the trailing dots
+// and spaces that the file system drops, no trailing backslash.
+std::u16string OneSpelling(const std::u16string& folder) {
+  std::u16string out;
+  size_t start = 0;
+  for (size_t i = 0; i <= folder.size(); ++i) {
+    if (i < folder.size() && folder[i] != u'\\' && folder[i] != u'/') continue;
+    std::u16string name = folder.substr(start, i - start);
+    start = i + 1;
+    if (name != u"..")
+      while (!name.empty() && (name.back() == u'.' || name.back() == u' ')) name.pop_back();
+    if (name.empty()) continue;
+    if (!out.empty()) out.push_back(u'\\');
+    out += name;
+  }
+  return out;
+}
+
+// Where the protected folders and the places Windows shares lie below
+// another macro folder on a standard installation. A tree aimed at one of
+// them reaches the protected folder under another name; the uninstaller
+// resolves both and refuses it.
+struct LayoutRow {
+  const char* folder;
+  const char* protectedAs;  // null: a shared place, warned about
+};
+const LayoutRow kDefaultLayout[] = {
+    {"#Windows#\\System32", "#System#"},
+    {"#Windows#\\SysWOW64", "the system folder"},
+    {"#Windows#\\Fonts", "the fonts folder"},
+    {"#UserDir#\\Desktop", "#Desktop#"},
+    {"#UserDir#\\Documents", "#MyDocuments#"},
+    {"#UserDir#\\My Documents", "#MyDocuments#"},
+    {"#UserDir#\\AppData", "the folder that holds #AppData# and #LocalAppData#"},
+    {"#UserDir#\\AppData\\Roaming", "#AppData#"},
+    {"#UserDir#\\AppData\\Local", "#LocalAppData#"},
+    {"#UserDir#\\AppData\\Local\\Temp", "#TempDir#"},
+    {"#UserDir#\\Application Data", "#AppData#"},
+    {"#UserDir#\\Local Settings", "the folder that holds #LocalAppData#"},
+    {"#UserDir#\\Local Settings\\Application Data", "#LocalAppData#"},
+    {"#UserDir#\\Start Menu", "the Start menu"},
+    {"#LocalAppData#\\Temp", "#TempDir#"},
+    {"#AppData#\\Microsoft\\Windows\\Start Menu", "the Start menu"},
+    {"#AppData#\\Microsoft\\Windows\\Start Menu\\Programs", "the Start menu's Programs folder"},
+    {"#AppData#\\Microsoft\\Windows\\Start Menu\\Programs\\Startup", "the Startup folder"},
+    {"#AppData#\\Microsoft\\Internet Explorer\\Quick Launch", "the Quick Launch folder"},
+    {"#AllUsersAppData#\\Microsoft\\Windows\\Start Menu", "the common Start menu"},
+    {"#AllUsersAppData#\\Microsoft\\Windows\\Start Menu\\Programs",
+     "the common Start menu's Programs folder"},
+    {"#AllUsersAppData#\\Microsoft\\Windows\\Start Menu\\Programs\\Startup",
+     "the common Startup folder"},
+    {"#AllUsersDir#\\Desktop", "#AllUsersDesktop#"},
+    {"#AllUsersDir#\\Documents", "#AllUsersDocuments#"},
+    {"#AllUsersDir#\\Start Menu", "the common Start menu"},
+    {"#AllUsersDir#\\Application Data", "#AllUsersAppData#"},
+    {"#Program Files#\\Common Files", "#CommonFiles#"},
+};
+const char* const kSharedPlaces[] = {
+    "#Windows#", "#System#", "#AppData#\\Microsoft", "#LocalAppData#\\Microsoft",
+    "#AllUsersAppData#\\Microsoft", "#CommonFiles#\\Microsoft Shared",
+};
+
+const LayoutRow* DefaultLayoutOf(const std::u16string& folder) {
+  for (const LayoutRow& row : kDefaultLayout)
+    if (EqualsNoCaseAscii(folder, row.folder)) return &row;
+  return nullptr;
+}
+
+// At or below a place of kSharedPlaces.
+bool IsSharedPlace(const std::u16string& folder) {
+  for (const char* place : kSharedPlaces) {
+    size_t n = strlen(place);
+    if (StartsWithNoCaseAscii(folder, place) && (folder.size() == n || folder[n] == u'\\'))
+      return true;
+  }
+  return false;
+}
+
 }  // namespace
+
+std::u16string InstallDirOf(const LintModel& model) {
+  std::u16string dir = model.installDir.empty() ? FromAscii(kTypicalInstallDir) : model.installDir;
+  if (dir.back() != u'\\') dir.push_back(u'\\');
+  return dir;
+}
 
 Conversions FindConversions(const std::u16string& message) {
   Conversions result;
@@ -238,17 +357,17 @@ void LintFiles(const LintModel& model, std::vector<Finding>* findings) {
                                   "folder; write \".\\" +
                                   pack::ToUtf8(file.folder) + "\"");
     }
-    if (IsAbsolute(file.name) || (!file.name.empty() && file.name[0] == u'\\'))
-      sink.Error(Field(entry, "name"), "is a path; the name is appended to the folder");
+    if (!file.name.empty()) CheckPlainName(&sink, Field(entry, "name"), file.name);
+    if (!relative) CheckSpelling(&sink, folderWhere, file.folder);
     CheckSlashes(&sink, folderWhere, file.folder);
-    CheckSlashes(&sink, Field(entry, "name"), file.name);
 
     std::u16string built = BuildEntryPath(file, installDir);
     if (built.size() > kLongestPath) {
       std::string text = "the built path is " + Units(built.size());
       if (relative)
-        sink.Warn(Record(entry), text + " with the install folder " + Quoted(installDir) +
-                                     "; paths hold at most " + std::to_string(kLongestPath));
+        sink.Error(Record(entry), text + " with the install folder " + Quoted(installDir) +
+                                      "; paths hold at most " + std::to_string(kLongestPath) +
+                                      ", and the uninstaller skips it");
       else
         sink.Error(Record(entry), text + "; paths hold at most " + std::to_string(kLongestPath));
     }
@@ -285,9 +404,56 @@ void LintShortcuts(const LintModel& model, std::vector<Finding>* findings) {
         sink.Error(Record(entry), "folder and fileName make a path of " + Units(built.size()) +
                                       "; paths hold at most " + std::to_string(kLongestPath));
     }
-    CheckSlashes(&sink, Field(entry, "fileName"), shortcut.fileName);
+    if (!shortcut.fileName.empty()) CheckPlainName(&sink, Field(entry, "fileName"), shortcut.fileName);
   }
 }
+
+namespace {
+
+// Whether a name has a word (three letters or more) in common with the
+// texts that name the application: its install folder, messages 0-2,
+// shortcuts and files.
+bool NamesTheApplication(const LintModel& model, const std::u16string& name) {
+  std::u16string known = model.installDirAssumed ? u"" : model.installDir;
+  for (size_t i = 0; i < model.messages.size() && i < 3; ++i) known += u"|" + model.messages[i].value;
+  for (const auto& s : model.shortcuts) known += u"|" + s.value.folder + u"|" + s.value.fileName;
+  for (const auto& f : model.files) known += u"|" + f.value.folder + u"|" + f.value.name;
+  auto fold = [](std::u16string t) {
+    for (char16_t& c : t)
+      if (c >= u'A' && c <= u'Z') c = (char16_t)(c + 32);
+    return t;
+  };
+  known = fold(known);
+  std::u16string word;
+  for (char16_t c : fold(name) + u" ") {
+    if ((c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') || c >= 0x80) {
+      word.push_back(c);
+      continue;
+    }
+    if (word.size() >= 3 && known.find(word) != std::u16string::npos) return true;
+    word.clear();
+  }
+  return false;
+}
+
+// A key right below Software (or its 32-bit and 64-bit views) removed with
+// all its subkeys is a vendor's whole tree: right for the author's own
+// vendor or product, a guess worth a word for any other name.
+void CheckVendorKey(Sink* sink, const std::string& where, const LintModel& model,
+                    const pack::RegistryRecord& key) {
+  std::u16string path = WithoutTrailingBackslashes(key.path);
+  if (key.root == ROOT_HKLM && StartsWithNoCaseAscii(path, "Software64\\")) path.erase(8, 2);
+  if (StartsWithNoCaseAscii(path, "Software\\Wow6432Node\\")) path.erase(8, 12);
+  if (!StartsWithNoCaseAscii(path, "Software\\")) return;
+  const std::u16string name = path.substr(9);
+  if (name.empty() || HasUnit(name, u'\\') || NamesTheApplication(model, name)) return;
+  sink->Warn(where, Quoted(key.path) + " is a whole vendor's key, and " + Quoted(name) +
+                        " names neither this application's vendor nor the application as the "
+                        "manifest shows them; other programs of that vendor lose their "
+                        "settings too");
+}
+
+}  // namespace
 
 void LintRegistry(const LintModel& model, std::vector<Finding>* findings) {
   Sink sink{findings};
@@ -334,6 +500,16 @@ void LintRegistry(const LintModel& model, std::vector<Finding>* findings) {
     size_t last = key.path.rfind(u'\\');
     bool isValue = last != std::u16string::npos && last > 0 && key.path[last - 1] == u'\\';
     std::u16string keyPart = isValue ? key.path.substr(0, last - 1) : key.path;
+    // The program's own table of keys that hold other programs' data; a
+    // value below one of them is the application's own.
+    if (!isValue && IsProtectedRegistryKey(key.root, Rx(key.path).c_str())) {
+      sink.Error(pathWhere, Quoted(key.path) +
+                                " holds other programs' data (their settings, registrations or "
+                                "uninstall entries); the uninstaller refuses it. Name your "
+                                "application's own key below it");
+      continue;
+    }
+    if (!isValue) CheckVendorKey(&sink, pathWhere, model, key);
     if (keyPart.find(u"\\\\") != std::u16string::npos || (isValue && keyPart.empty()) ||
         (isValue && keyPart.back() == u'\\'))
       sink.Warn(pathWhere,
@@ -365,6 +541,9 @@ void LintFolderTrees(const LintModel& model, std::vector<Finding>* findings) {
     size_t cut = tree.rfind(u'\\');
     std::u16string folder = cut == std::u16string::npos ? std::u16string() : tree.substr(0, cut);
     std::u16string pattern = cut == std::u16string::npos ? tree : tree.substr(cut + 1);
+    if (HasStreamColon(Rx(tree).c_str()))
+      sink.Error(where, Quoted(tree) + " holds a colon that is not a drive's (a stream); the "
+                                       "uninstaller never acts on such a path");
     if (HasParentSegment(tree))
       sink.Error(where, Quoted(tree) +
                             " holds a \"..\" segment; the tree walk would leave the "
@@ -378,11 +557,20 @@ void LintFolderTrees(const LintModel& model, std::vector<Finding>* findings) {
                               " has no backslash and pattern after its last macro: "
                               "the folder's own name would be taken as the pattern");
       } else {
-        std::u16string bare = WithoutTrailingBackslashes(folder);
+        std::u16string bare = OneSpelling(folder);
+        const LayoutRow* layout = DefaultLayoutOf(bare);
         if (IsProtectedMacro(bare))
-          sink.Error(where, Quoted(tree) + " is aimed at the protected folder " + Quoted(bare));
+          sink.Error(where, Quoted(tree) + " is aimed at the protected folder " + Quoted(bare) +
+                                "; the uninstaller refuses it");
+        else if (layout && layout->protectedAs)
+          sink.Error(where, Quoted(tree) + " is aimed at " + Quoted(bare) + ", which is " +
+                                layout->protectedAs +
+                                " on a standard Windows; the uninstaller refuses it");
         else if (IsDriveRoot(bare))
           sink.Error(where, Quoted(tree) + " is aimed at a drive root");
+        else if (IsSharedPlace(bare))
+          sink.Warn(where, Quoted(tree) + " clears a folder that Windows or other programs share; "
+                                          "make sure only your application's files match");
       }
     } else {
       if (IsAbsolute(tree) || tree[0] == u'\\') {
@@ -391,9 +579,10 @@ void LintFolderTrees(const LintModel& model, std::vector<Finding>* findings) {
                        " is an absolute path, but trees without a macro are "
                        "taken relative to the install folder; use a macro or a relative path");
       } else if (installDir.size() + tree.size() > kLongestPath) {
-        sink.Warn(where, "the built path is " + Units(installDir.size() + tree.size()) +
-                             " with the install folder " + Quoted(installDir) +
-                             "; paths hold at most " + std::to_string(kLongestPath));
+        sink.Error(where, "the built path is " + Units(installDir.size() + tree.size()) +
+                              " with the install folder " + Quoted(installDir) +
+                              "; paths hold at most " + std::to_string(kLongestPath) +
+                              ", and the uninstaller skips the tree");
       }
     }
     if (cut != std::u16string::npos && pattern.empty())
@@ -495,16 +684,12 @@ void LintMessages(const LintModel& model, std::vector<Finding>* findings) {
                               " units it needs " + Units(formatted) +
                               "; the message buffer holds " + std::to_string(kLongestFormatted));
     } else {
-      // Shown as stored: a conversion would appear literally.
+      // Shown exactly as stored, so a '%' is a percent sign (an
+      // application may well be called "Save50%Now"); only the forms that
+      // look meant for formatting are worth a word.
       if (found.argumentCount)
-        sink.Error(where,
-                   "holds \"%s\", but this message takes no argument and would show it "
-                   "literally");
-      for (const Conversion& other : found.others)
-        if (other.text.size() == 2 && IsAsciiLetter(other.text[1]))
-          sink.Error(where, "holds " + Quoted(other.text) +
-                                ", but this message takes no argument "
-                                "and would show it literally");
+        sink.Warn(where,
+                  "holds \"%s\", but this message takes no argument and shows it as written");
       if (found.percentPairs)
         sink.Warn(where,
                   "holds \"%%\", which this message shows as two percent signs (it is not "
@@ -573,6 +758,12 @@ void LintExtension(const LintModel& model, std::vector<Finding>* findings) {
 }
 
 void LintPayload(const LintModel& model, std::vector<Finding>* findings) {
+  if (InstallDirOf(model).size() > kLongestPath)
+    findings->push_back(Finding{true, "installDir",
+                                "is " + Units(InstallDirOf(model).size()) +
+                                    " long with its backslash; paths hold at most " +
+                                    std::to_string(kLongestPath) +
+                                    ", so the uninstaller could not reach its own folder"});
   LintHeader(model, findings);
   LintMessages(model, findings);
   LintFiles(model, findings);

@@ -51,11 +51,16 @@ struct LintModel {
   // The folder that relative entries are counted against when their built
   // length is checked; ends with a backslash.
   std::u16string installDir;
+  // True when neither the manifest nor the command line named one, so the
+  // typical folder below stands in.
+  bool installDirAssumed = false;
 };
 
 // A typical install folder for the length checks of relative entries when
 // the author names none.
 extern const char kTypicalInstallDir[];
+// The model's install folder, or the typical one; ends with a backslash.
+std::u16string InstallDirOf(const LintModel& model);
 
 // Appends the findings of every rule to findings.
 void LintPayload(const LintModel& model, std::vector<Finding>* findings);

@@ -1,5 +1,6 @@
 #include "manifest.h"
 
+#include <map>
 #include <nlohmann/json.hpp>
 
 #include "fileio.h"
@@ -21,6 +22,7 @@ const size_t kMaxExtensionPathUnits = EXT_PATH_MAX_BYTES / 2 - 1;
 
 struct Parser {
   std::string baseFolder;
+  const std::vector<pack::Define>* defines = nullptr;  // null: placeholders stay
   std::string error;
 
   bool Fail(const std::string& where, const std::string& text) {
@@ -58,6 +60,9 @@ struct Parser {
       return Fail(where, "is not valid UTF-8");
     if (out->find(u'\0') != std::u16string::npos)
       return Fail(where, "holds a NUL character, which would cut the string short");
+    std::string problem;
+    if (defines && !pack::ExpandPlaceholders(*out, *defines, out, &problem))
+      return Fail(where, problem + " (give its value with --define NAME=VALUE)");
     if (out->size() > kMaxUnits)
       return Fail(where, "is " + std::to_string(out->size()) + " UTF-16 units long; at most " +
                              std::to_string(kMaxUnits) + " can be stored");
@@ -138,10 +143,10 @@ struct Parser {
       return Fail(where, "must be an array of strings or an object keyed by message index");
     for (const auto& item : value.items()) {
       const std::string& key = item.key();
-      const std::string place = where + "." + key;
+      const std::string place = where + "[" + key + "]";
       bool digits = !key.empty() && key.size() <= 5 && (key == "0" || key[0] != '0');
       for (char c : key) digits = digits && c >= '0' && c <= '9';
-      if (!digits) return Fail(place, "a message key must be an index: a number from 0 to 65534");
+      if (!digits) return Fail(where + "[" + Quoted(key) + "]", "a message key must be an index: a number from 0 to 65534");
       size_t index = (size_t)std::stoul(key);
       if (index >= kMaxUnits) return Fail(place, "a message index is at most 65534");
       std::u16string text;
@@ -375,15 +380,74 @@ std::string JsonSyntaxError(const std::string& text) {
 
 }  // namespace
 
+// The JSON reader keeps one of two equal keys and drops the other without a
+// word; a block pasted above an old one must not vanish. A walk over the
+// (already valid) text finds the first repeated key with both places.
+std::string RepeatedKey(const std::string& text) {
+  struct Frame {
+    bool object = false;
+    std::string path;
+    size_t index = 0;
+    bool expectKey = true;
+    std::string key;
+    std::map<std::string, std::string> seen;  // key -> "line L, column C"
+  };
+  std::vector<Frame> stack;
+  size_t line = 1, lineStart = 0;
+  auto valuePath = [&]() -> std::string {
+    if (stack.empty()) return "";
+    const Frame& top = stack.back();
+    return top.object ? (top.path.empty() ? top.key : top.path + "." + top.key)
+                      : top.path + "[" + std::to_string(top.index) + "]";
+  };
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '\n') {
+      ++line;
+      lineStart = i + 1;
+    } else if (c == '{' || c == '[') {
+      Frame frame;
+      frame.object = c == '{';
+      frame.path = valuePath();
+      stack.push_back(frame);
+    } else if ((c == '}' || c == ']') && !stack.empty()) {
+      stack.pop_back();
+    } else if (c == ',' && !stack.empty()) {
+      stack.back().expectKey = true;
+      ++stack.back().index;
+    } else if (c == '"') {
+      size_t start = i;
+      for (++i; i < text.size() && text[i] != '"'; ++i)
+        if (text[i] == '\\') ++i;
+      if (stack.empty() || !stack.back().object || !stack.back().expectKey) continue;
+      Frame& top = stack.back();
+      Json key = Json::parse(text.substr(start, i - start + 1), nullptr, false);
+      top.key = key.is_string() ? key.get<std::string>() : text.substr(start + 1, i - start - 1);
+      top.expectKey = false;
+      std::string place =
+          "line " + std::to_string(line) + ", column " + std::to_string(start - lineStart + 1);
+      auto it = top.seen.find(top.key);
+      if (it != top.seen.end())
+        return valuePath() + ": the key is given twice (" + it->second + " and " + place +
+               "); one would replace the other";
+      top.seen[top.key] = place;
+    }
+  }
+  return "";
+}
+
 bool ParseManifest(const std::string& text, const std::string& baseFolder, Manifest* manifest,
-                   std::string* error) {
+                   std::string* error, const std::vector<pack::Define>* defines) {
   Json root = Json::parse(text, nullptr, false);
   if (root.is_discarded()) {
     *error = JsonSyntaxError(text);
     return false;
   }
+  *error = RepeatedKey(text);
+  if (!error->empty()) return false;
   Parser parser;
   parser.baseFolder = baseFolder;
+  parser.defines = defines;
   Manifest result;
   pack::Payload& payload = result.payload;
   bool ok = parser.Object(root, "manifest") &&

@@ -21,8 +21,14 @@ struct Manifest {
 // Host files named by the manifest (extension.file, opaque.file) are read
 // relative to baseFolder. On failure error holds "files[2].flags[0]:
 // unknown flag \"shard\"" (the caller puts the manifest's name in front).
+// With defines, every "${NAME}" in a string is filled in (an undefined one
+// is an error naming it); without, placeholders stay as written.
 bool ParseManifest(const std::string& text, const std::string& baseFolder, Manifest* manifest,
-                   std::string* error);
+                   std::string* error, const std::vector<pack::Define>* defines = nullptr);
+
+// "registry: the key is given twice (line 2, column 3 and line 9, column
+// 3) ..." for the first key repeated in one object of valid JSON text, or "".
+std::string RepeatedKey(const std::string& text);
 
 // The message table of a shipped language ("en", "de", "fr", "es") into
 // messages, indices 0-15. On failure error holds "language: unknown

@@ -40,6 +40,12 @@ bool LocatePayload(const pack::Bytes& file, PayloadScan* scan) {
                         " holds 0: no payload (the uninstaller ends without a word)";
       return false;
     }
+    if (value == file.size()) {
+      scan->noPayload = "the payloadOffset field at " + HexOffset(field) +
+                        " holds the file's own length: the program as it ships, with nothing "
+                        "packed behind it (build packs a payload)";
+      return false;
+    }
     scan->payloadOffset = value;
     return true;
   }

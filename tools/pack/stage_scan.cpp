@@ -10,6 +10,7 @@
 #include "manifest.h"
 #include "pe_exports.h"
 #include "text.h"
+#include "vocabulary.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -325,20 +326,83 @@ std::string DefaultApplicationName(const std::string& root) {
   return name;
 }
 
-std::string StageManifestText(const StageScan& scan, const std::string& applicationName,
-                              const std::u16string& installDir) {
-  std::vector<std::u16string> messages;
-  std::string ignored;
-  LanguageMessages("en", &messages, &ignored);
-  messages.resize(MSG_COUNT_USED);
-  std::u16string name;
-  pack::FromUtf8(applicationName, &name);
-  messages[MSG_TITLE] = name + u" Uninstall";
-  messages[MSG_CONFIRM] =
-      u"Do you want to remove " + name + u" and all of its components from this computer?";
-  messages[MSG_DONE] = name + u" has been removed from your computer.";
-  messages[MSG_PROGRAM_RUNNING] = name + u" is still running. Close it, then choose Retry.";
+namespace {
 
+// The messages that name the application, per shipped language; "{}"
+// stands for the name, which is put in exactly as given. The others come
+// from the manifest's "language".
+struct NamedMessages {
+  const char* language;
+  const char* texts[4];  // messages 0, 1, 2 and 15
+};
+const NamedMessages kNamedMessages[] = {
+    {"en",
+     {"{} Uninstall", "Do you want to remove {} and all of its components from this computer?",
+      "{} has been removed from your computer.", "{} is still running. Close it, then choose Retry."}},
+    {"de",
+     {"{} deinstallieren",
+      "M\u00f6chten Sie {} und alle zugeh\u00f6rigen Komponenten von diesem Computer entfernen?",
+      "{} wurde von Ihrem Computer entfernt.",
+      "{} wird noch ausgef\u00fchrt. Schlie\u00dfen Sie das Programm, und versuchen Sie es dann "
+      "erneut."}},
+    {"fr",
+     {"D\u00e9sinstallation de {}",
+      "Voulez-vous supprimer {} et tous ses composants de cet ordinateur\u00a0?",
+      "{} a \u00e9t\u00e9 supprim\u00e9 de votre ordinateur.",
+      "{} est encore en cours d'ex\u00e9cution. Fermez-le, puis r\u00e9essayez."}},
+    {"es",
+     {"Desinstalar {}", "\u00bfDesea quitar {} y todos sus componentes de este equipo?",
+      "{} se ha quitado del equipo.",
+      "{} todav\u00eda se est\u00e1 ejecutando. Ci\u00e9rrelo y vuelva a intentarlo."}},
+};
+const size_t kNamedIndices[4] = {MSG_TITLE, MSG_CONFIRM, MSG_DONE, MSG_PROGRAM_RUNNING};
+
+std::string FileEntryText(const pack::FileRecord& record) {
+  std::string text = "{ \"folder\": " + JsonString(record.folder);
+  if (!record.name.empty()) text += ", \"name\": " + JsonString(record.name);
+  if (record.flags) {
+    std::string names = FileFlagNames(record.flags), list;
+    for (size_t start = 0; start < names.size();) {
+      size_t cut = names.find(", ", start);
+      if (cut == std::string::npos) cut = names.size();
+      list += (list.empty() ? "" : ", ") + JsonString(names.substr(start, cut - start));
+      start = cut + 2;
+    }
+    text += ", \"flags\": [" + list + "]";
+  }
+  return text + " }";
+}
+
+std::string FileListText(const std::vector<pack::FileRecord>& records) {
+  std::string text = "[";
+  for (size_t i = 0; i < records.size(); ++i)
+    text += std::string(i ? ",\n" : "\n") + "    " + FileEntryText(records[i]);
+  return text + (records.empty() ? "]" : "\n  ]");
+}
+
+// Relative entries are matched by folder and name, ASCII case ignored as
+// the file system does.
+std::u16string EntryKey(const pack::FileRecord& record) {
+  return Folded(record.folder) + u'\0' + Folded(record.name);
+}
+
+std::string EntryName(const pack::FileRecord& record) {
+  return pack::ToUtf8(record.name.empty() ? record.folder + u"\\" : record.folder + u"\\" + record.name);
+}
+
+}  // namespace
+
+bool IsShippedScanLanguage(const std::string& language) {
+  for (const NamedMessages& row : kNamedMessages)
+    if (EqualsNoCaseAscii(language, row.language)) return true;
+  return false;
+}
+
+std::string StageManifestText(const StageScan& scan, const std::string& applicationName,
+                              const std::u16string& installDir, const std::string& language) {
+  const NamedMessages* named = &kNamedMessages[0];
+  for (const NamedMessages& row : kNamedMessages)
+    if (EqualsNoCaseAscii(language, row.language)) named = &row;
   std::string text = "{\n  \"installDir\": " + JsonString(installDir) + ",\n";
   text +=
       "  \"header\": {\n"
@@ -347,26 +411,81 @@ std::string StageManifestText(const StageScan& scan, const std::string& applicat
       "    \"command\": \"\",\n"
       "    \"finalPage\": \"\"\n"
       "  },\n"
+      "  \"language\": " + JsonString(std::string(named->language)) + ",\n"
       "  \"messages\": {\n";
-  for (size_t i = 0; i < messages.size(); ++i)
-    text += "    " + JsonString(std::to_string(i)) + ": " + JsonString(messages[i]) +
-            (i + 1 < messages.size() ? ",\n" : "\n");
-  text += "  },\n  \"files\": [";
-  for (size_t i = 0; i < scan.items.size(); ++i) {
-    const pack::FileRecord& record = scan.items[i].record;
-    text += std::string(i ? ",\n" : "\n") + "    { \"folder\": " + JsonString(record.folder);
-    if (!record.name.empty()) text += ", \"name\": " + JsonString(record.name);
-    if (record.flags & FileFont) text += ", \"flags\": [\"font\"]";
-    if (record.flags & FileComponent) text += ", \"flags\": [\"component\"]";
-    text += " }";
+  for (size_t i = 0; i < 4; ++i) {
+    std::string message = named->texts[i];
+    message.replace(message.find("{}"), 2, applicationName);
+    text += "    " + JsonString(std::to_string(kNamedIndices[i])) + ": " + JsonString(message) +
+            (i + 1 < 4 ? ",\n" : "\n");
   }
-  text += scan.items.empty() ? "],\n" : "\n  ],\n";
+  std::vector<pack::FileRecord> records;
+  for (const StagedItem& item : scan.items) records.push_back(item.record);
+  text += "  },\n  \"files\": " + FileListText(records) + ",\n";
   text +=
       "  \"shortcuts\": [],\n"
       "  \"registry\": [],\n"
       "  \"folderTrees\": []\n"
       "}\n";
   return text;
+}
+
+bool UpdateManifestText(const std::string& oldText, const std::string& baseFolder,
+                        const StageScan& scan, std::string* newText,
+                        std::vector<std::string>* added, std::vector<std::string>* gone,
+                        std::string* error) {
+  Manifest old;
+  if (!ParseManifest(oldText, baseFolder, &old, error)) return false;
+  using Ordered = nlohmann::ordered_json;
+  Ordered root = Ordered::parse(oldText, nullptr, false);
+  // The author's flags on every relative entry that is still there; the
+  // entries outside the install folder are the author's own and stay.
+  std::vector<pack::FileRecord> kept;
+  std::vector<pack::FileRecord> records;
+  std::vector<std::u16string> oldKeys;
+  for (const pack::FileRecord& record : old.payload.files) {
+    if (!record.folder.empty() && record.folder[0] == u'.')
+      oldKeys.push_back(EntryKey(record));
+    else
+      kept.push_back(record);
+  }
+  std::vector<std::u16string> newKeys;
+  for (const StagedItem& item : scan.items) {
+    pack::FileRecord record = item.record;
+    std::u16string key = EntryKey(record);
+    newKeys.push_back(key);
+    bool found = false;
+    for (const pack::FileRecord& before : old.payload.files)
+      if (!found && !before.folder.empty() && before.folder[0] == u'.' && EntryKey(before) == key) {
+        record.flags = before.flags;
+        found = true;
+      }
+    if (!found) added->push_back(EntryName(record));
+    records.push_back(record);
+  }
+  for (const pack::FileRecord& before : old.payload.files)
+    if (!before.folder.empty() && before.folder[0] == u'.' &&
+        std::find(newKeys.begin(), newKeys.end(), EntryKey(before)) == newKeys.end())
+      gone->push_back(EntryName(before));
+  records.insert(records.end(), kept.begin(), kept.end());
+
+  if (!root.contains("files")) root["files"] = Ordered::array();
+  std::string text = "{";
+  bool first = true;
+  for (const auto& item : root.items()) {
+    text += std::string(first ? "\n" : ",\n") + "  " + JsonString(item.key()) + ": ";
+    first = false;
+    if (item.key() == "files") {
+      text += FileListText(records);
+      continue;
+    }
+    std::string value = item.value().dump(2, ' ', false, Ordered::error_handler_t::replace);
+    for (size_t at = value.find('\n'); at != std::string::npos; at = value.find('\n', at + 3))
+      value.replace(at, 1, "\n  ");
+    text += value;
+  }
+  *newText = text + "\n}\n";
+  return true;
 }
 
 }  // namespace packtool

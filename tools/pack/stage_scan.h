@@ -44,10 +44,23 @@ StageScan ScanStagedFolder(const std::string& root);
 // staged folder's own name.
 std::string DefaultApplicationName(const std::string& root);
 
-// The manifest: installDir, an empty header, the complete English message
-// table naming the application, the files, and empty shortcuts, registry
-// and folderTrees for the author to fill in.
+// The manifest: installDir, an empty header, "language" (en, de, fr, es)
+// with the messages that name the application (0, 1, 2 and 15, the name
+// exactly as given), the files, and empty shortcuts, registry and
+// folderTrees for the author to fill in.
 std::string StageManifestText(const StageScan& scan, const std::string& applicationName,
-                              const std::u16string& installDir);
+                              const std::u16string& installDir, const std::string& language);
+bool IsShippedScanLanguage(const std::string& language);
+
+// `scan --update`: the manifest oldText with its file list made afresh from
+// scan, and everything else the author wrote kept: header, language,
+// messages, shortcuts, registry, folder trees, the flags of files that are
+// still there, and entries outside the install folder. added and gone list
+// the entries (".\sub\x.dll") that came and went. False with an error
+// when oldText is no valid manifest.
+bool UpdateManifestText(const std::string& oldText, const std::string& baseFolder,
+                        const StageScan& scan, std::string* newText,
+                        std::vector<std::string>* added, std::vector<std::string>* gone,
+                        std::string* error);
 
 }  // namespace packtool
