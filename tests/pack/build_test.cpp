@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 
 #include "pack_test_util.h"
+#include "pe_test_image.h"
 #include "scan.h"
 
 namespace {
@@ -64,6 +65,12 @@ TEST_F(BuildTest, WrongInputsAndOutputsGetAnAnswerInTheAuthorsTerms) {
   packtest::Write(Path("utf16.json"), pack::Bytes{0xFF, 0xFE, '{', 0, '}', 0});
   ASSERT_EQ(mkdir(Path("stage").c_str(), 0755), 0);
   packtest::Write(Path("stage/x.txt"), "x");
+  const std::string user = Manifest("user.json", R"({"scope": "user", "files": [{"folder": ".", "name": "a.txt"}]})");
+  packtest::PeLayout admin;
+  admin.manifest = "<requestedExecutionLevel level=\"requireAdministrator\"/>";
+  packtest::Write(Path("admin.exe"), packtest::MakePeImage(admin));
+  const std::string mismatch = "--stub " + Path("admin.exe") +
+      ": requests requireAdministrator, but \"scope\": \"user\" needs asInvoker (use retrax-user.exe)";
   std::string bad = "{\"files\": [";
   for (int i = 0; i < 1000; ++i) bad += std::string(i ? "," : "") + "{\"folder\": \"\"}";
   Manifest("bad.json", bad + "]}");
@@ -84,6 +91,12 @@ TEST_F(BuildTest, WrongInputsAndOutputsGetAnAnswerInTheAuthorsTerms) {
       {{"verify", Path("p.bin")}, 0, "measured with C:\\Program Files (x86)\\Example Vendor\\Example Application\\, as none"},
       {{"scan", Path("stage"), "--name", "Save50%Now", "--language", "de", "-o", Path("de.json")}, 0, "1 file"},
       {{"verify", Path("de.json")}, 0, "0 errors, 0 warnings"},
+      {{"build", user, "--stub", Path("admin.exe"), "-o", Path("u.exe")}, 1, mismatch},
+      {{"verify", user, "--stub", Path("admin.exe")}, 1, mismatch},
+      {{"verify", app, "--stub", Path("admin.exe")}, 0, "0 errors"},
+      {{"verify", app, "--stub", Path("retrax.exe")}, 0, "warning: carries no manifest"},
+      {{"scan", Path("stage"), "--scope", "user", "-o", Path("user-scan.json")}, 0, "1 file"},
+      {{"verify", Path("user-scan.json")}, 0, "0 errors, 0 warnings"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Pack(c.args), c.status) << c.args[1];
@@ -93,6 +106,7 @@ TEST_F(BuildTest, WrongInputsAndOutputsGetAnAnswerInTheAuthorsTerms) {
   EXPECT_EQ(err_ + out_, "retrax-pack: unknown option --stbu (retrax-pack --help shows the usage)\n");
   EXPECT_TRUE(Said(packtest::ReadText(app), "\"language\": \"en\"")) << "the inputs stay as they were";
   const std::string de = packtest::ReadText(Path("de.json"));
+  EXPECT_TRUE(Said(packtest::ReadText(Path("user-scan.json")), "\"scope\": \"user\""));
   EXPECT_TRUE(Said(de, "\"language\": \"de\"") && Said(de, "\"0\": \"Save50%Now deinstallieren\"") && !Said(de, "\"3\":")) << de;
 }
 

@@ -68,6 +68,7 @@ TEST_F(ManifestTest, MistakesAreReportedWithTheirField) {
       {R"({"files": [{"folder": ".", "name": "a", "n\u0061me": "b"}]})", "files[0].name: the key is given twice"},
       {R"({"messages": {"0": "T", "1": 5}})", "messages[1]: must be a string"},
       {R"({"messages": {"x": "T"}})", "messages[\"x\"]: a message key must be an index"},
+      {R"({"scope": "users"})", "scope: must be \"machine\" (every user) or \"user\" (one user)"},
       {R"({"shortcuts": [{"folder": "${Desktop}\\x"}]})", "shortcuts[0].folder: undefined placeholder ${Desktop}"},
       {R"({"files": [{"folder": ".", "name": "${ x}"}]})", "files[0].name: \"${\" begins no placeholder"},
   };

@@ -1,6 +1,7 @@
 // A small Windows library image for the tests: headers, one section at RVA
 // 0x1000 holding an export directory, its name table and the names, laid
-// out the way a linker does.
+// out the way a linker does; with a manifest, a resource tree behind them
+// (RT_MANIFEST, name 1, one language).
 #pragma once
 #include <string.h>
 
@@ -14,6 +15,7 @@ namespace packtest {
 struct PeLayout {
   bool dll = true;
   std::vector<std::string> exports = {"DllCanUnloadNow", "DllRegisterServer", "DllUnregisterServer"};
+  std::string manifest;  // empty: no resources
 };
 
 inline pack::Bytes MakePeImage(const PeLayout& layout) {
@@ -31,6 +33,20 @@ inline pack::Bytes MakePeImage(const PeLayout& layout) {
   }
   const uint32_t directory[] = {1, count, count, rva + functions, rva + names, rva + ordinals};  // from offset 16
   for (int i = 0; i < 6; ++i) pack::WriteU32(&section[16 + 4 * i], directory[i]);
+  // Resources: three directories of one entry each, the data entry, the text.
+  const uint32_t resources = ((uint32_t)section.size() + 3) / 4 * 4;
+  if (!layout.manifest.empty()) {
+    section.resize(resources + 3 * 24 + 16);
+    const uint32_t entries[][2] = {{24, 0x80000018u}, {1, 0x80000030u}, {0x409, 0x48}};
+    for (int i = 0; i < 3; ++i) {
+      section[resources + 24 * i + 14] = 1;  // one id entry
+      pack::WriteU32(&section[resources + 24 * i + 16], entries[i][0]);
+      pack::WriteU32(&section[resources + 24 * i + 20], entries[i][1]);
+    }
+    pack::WriteU32(&section[resources + 0x48], rva + (uint32_t)section.size());
+    pack::WriteU32(&section[resources + 0x4C], (uint32_t)layout.manifest.size());
+    section.insert(section.end(), layout.manifest.begin(), layout.manifest.end());
+  }
   const uint32_t raw = ((uint32_t)section.size() + align - 1) / align * align;
   section.resize(raw);
 
@@ -46,6 +62,10 @@ inline pack::Bytes MakePeImage(const PeLayout& layout) {
   const uint32_t directories = optional + 92;
   const uint32_t header[] = {16, rva, 40 + 10 * count};  // directory count, export table RVA and size
   for (int i = 0; i < 3; ++i) pack::WriteU32(&image[directories + 4 * i], header[i]);
+  if (!layout.manifest.empty()) {
+    pack::WriteU32(&image[directories + 20], rva + resources);
+    pack::WriteU32(&image[directories + 24], (uint32_t)section.size() - resources);
+  }
   const uint32_t sectionHeader[] = {raw, rva, raw, align};  // sizes, address, file position (name left empty)
   for (int i = 0; i < 4; ++i) pack::WriteU32(&image[optional + optionalSize + 8 + 4 * i], sectionHeader[i]);
   image.insert(image.end(), section.begin(), section.end());

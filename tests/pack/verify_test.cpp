@@ -14,14 +14,18 @@ using packtool::Finding;
 
 // The sample manifest with one key replaced, so that only the rule under
 // test speaks: "E where: text" per error, "W ..." per warning.
-std::string LintOnly(const std::string& key, const std::string& value) {
+// The scope's rules speak only when a scope is given.
+std::string LintOnly(const std::string& key, const std::string& value, const std::string& scope = "") {
   nlohmann::json json = nlohmann::json::parse(packtest::ReadText(RETRAX_SAMPLE_MANIFEST));
   if (!key.empty()) json[key] = nlohmann::json::parse(value);
+  if (!scope.empty()) json["scope"] = scope;
   packtool::Manifest manifest;
   std::string error;
   EXPECT_TRUE(packtool::ParseManifest(json.dump(), ".", &manifest, &error)) << error;
+  packtool::LintModel model = packtool::LintModelOf(manifest);
+  if (scope.empty()) model.scope = packtool::SCOPE_UNKNOWN;
   std::vector<Finding> findings;
-  packtool::LintPayload(packtool::LintModelOf(manifest), &findings);
+  packtool::LintPayload(model, &findings);
   std::string all;
   for (const Finding& f : findings) all += (f.error ? "E " : "W ") + f.where + ": " + f.text + "\n";
   return all;
@@ -80,6 +84,31 @@ TEST(VerifyTest, FolderTreesAndPathsTheUninstallerWouldMisreadAreErrors) {
          {"E files[0].folder: ", "is a device path", "-files[1]", "E files[2].folder: ", "(a stream)"});
   Expect(LintOnly("shortcuts", R"([{"folder": "C:\\S", "fileName": "..\\..\\x.lnk"}, {"folder": "C:\\S", "fileName": "*.lnk"}])"),
          {"E shortcuts[0].fileName: ", "is a path", "E shortcuts[1].fileName: ", "wildcard"});
+}
+
+// A per-user uninstaller cannot remove the machine's entries; an elevated
+// one may see the administrator's profile in place of the user's.
+TEST(VerifyTest, EachScopeNamesWhatItsUninstallerCannotReach) {
+  Expect(LintOnly("registry", R"([{"root": "HKLM", "path": "Software\\V\\A"}, {"root": "HKU", "path": "S-1-5-21-7\\Software\\V"},
+      {"root": "HKCU", "path": "Software\\V\\A"}])", "user"),
+         {"E registry[0].root: HKLM belongs to the machine; only an administrator can remove it",
+          "E registry[1].root: HKU holds every user's keys", "-registry[2].root",
+          "E shortcuts[0].folder: the folder lies in a folder of the machine",
+          "E installDir: the install folder, which entries are relative to, lies in a folder of the machine",
+          "E files[3].flags: \"shared\": the SharedDLLs counts live under HKLM"});
+  Expect(LintOnly("files", R"([{"folder": ".", "name": "f.ttf", "flags": ["font"]}, {"folder": ".", "name": "c.dll", "flags": ["component"]},
+      {"folder": "C:\\Windows\\System32", "name": "x.dll"}, {"folder": "C:\\Users\\Ann\\AppData\\Local\\A", "name": "y"},
+      {"folder": "c:\\program files (x86)\\A"}, {"folder": "C:\\Users\\Public\\A"}])", "user"),
+         {"E files[0].flags: \"font\": fonts are registered for the whole machine",
+          "E files[1].flags: \"component\": regsvr32 registers machine-wide classes", "E files[2].folder: ",
+          "-files[3]", "E files[4].folder: ", "E files[5].folder: "});
+  Expect(LintOnly("folderTrees", R"(["#CommonFiles#\\V\\*.*", "#AllUsersAppData#\\V\\*.*", "#LocalAppData#\\V\\*.*"])", "user"),
+         {"E folderTrees[0]: the tree lies in a folder of the machine", "E folderTrees[1]: ", "-folderTrees[2]"});
+  Expect(LintOnly("folderTrees", R"(["#AppData#\\V\\*.*", "#Program Files#\\V\\*.*"])", "machine"),
+         {"W registry[0].root: HKCU is a per-user place in a machine-wide manifest: an elevated uninstaller may see another profile",
+          "-registry[3]", "W folderTrees[0]: the tree lies in a per-user place", "-folderTrees[1]", "-E "});
+  Expect(LintOnly("files", R"([{"folder": "C:\\Documents and Settings\\Ann\\A"}, {"folder": "C:\\Users\\Default\\A"}])", "machine"),
+         {"W files[0].folder: ", "-files[1]"});
 }
 
 // The reader's record bounds (edge, one past) and the 259 units of a built path.

@@ -8,6 +8,7 @@
 #include "lint.h"
 #include "manifest.h"
 #include "payload/writer.h"
+#include "pe_exports.h"
 #include "scan.h"
 #include "stage_scan.h"
 
@@ -20,9 +21,10 @@ const char kUsage[] =
     "  retrax-pack build MANIFEST.json --payload-only -o payload.bin [--define NAME=VALUE]...\n"
     "              [--force]\n"
     "  retrax-pack dump [--json] FILE\n"
-    "  retrax-pack verify [--install-dir DIR] [--define NAME=VALUE]... MANIFEST.json|FILE\n"
+    "  retrax-pack verify [--install-dir DIR] [--define NAME=VALUE]... [--stub PROGRAM]\n"
+    "              MANIFEST.json|FILE\n"
     "  retrax-pack scan STAGED-FOLDER [--name NAME] [--language en|de|fr|es] [--install-dir DIR]\n"
-    "              [-o MANIFEST.json] [--force]\n"
+    "              [--scope machine|user] [-o MANIFEST.json] [--force]\n"
     "  retrax-pack scan STAGED-FOLDER --update MANIFEST.json [-o NEW.json] [--force]\n"
     "  retrax-pack --help\n"
     "\n"
@@ -37,6 +39,8 @@ const char kUsage[] =
     "verify  reports what would make the uninstaller remove too much or too little\n"
     "        or show broken texts. --install-dir names the install folder that\n"
     "        relative paths are measured with (also the manifest key installDir).\n"
+    "        build and verify check that the --stub program requests the level\n"
+    "        the manifest's scope needs (machine: retrax.exe, user: retrax-user.exe).\n"
     "scan    writes a manifest listing every file and folder under a staged\n"
     "        installation folder, in the order that removes them all, with fonts\n"
     "        and self-registering libraries flagged, the language (default en) and\n"
@@ -61,6 +65,7 @@ struct Options {
   std::string name;
   std::string language;
   std::string update;
+  std::string scope;
   std::vector<pack::Define> defines;
   bool payloadOnly = false;
   bool force = false;
@@ -98,7 +103,8 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
   } valued[] = {{"--stub", &options->stub},           {"-o", &options->output},
                 {"--output", &options->output},       {"--install-dir", &options->installDir},
                 {"--name", &options->name},           {"--language", &options->language},
-                {"--update", &options->update},       {"--define", &define}};
+                {"--update", &options->update},       {"--define", &define},
+                {"--scope", &options->scope}};
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     std::string* target = nullptr;
@@ -206,6 +212,23 @@ bool ApplyInstallDir(const Options& options, LintModel* model, std::string* err)
   return true;
 }
 
+// Whether the program given with --stub requests the execution level the
+// scope needs; the mismatch is an error, a level that cannot be read a
+// warning.
+bool StubFits(const Options& options, const pack::Bytes& stub, Scope scope, std::string* err) {
+  PeManifestLevel found = FindPeManifestLevel(stub);
+  if (found.verdict == PeExportCheck::DAMAGED) {
+    *err += "--stub " + options.stub + ": warning: the manifest resource cannot be read (" +
+            found.problem + ")\n";
+    return true;
+  }
+  bool error = false;
+  std::string problem = StubLevelProblem(scope, found.hasManifest, found.level, &error);
+  if (!problem.empty())
+    *err += "--stub " + options.stub + ": " + (error ? "" : "warning: ") + problem + "\n";
+  return !error;
+}
+
 int Build(const Options& options, std::string* out, std::string* err) {
   if (options.inputs.size() != 1 || options.output.empty() ||
       options.payloadOnly == !options.stub.empty()) {
@@ -262,6 +285,10 @@ int Build(const Options& options, std::string* out, std::string* err) {
     if (stub.size() < 2 || stub[0] != 'M' || stub[1] != 'Z') {
       *err += "--stub " + options.stub +
               ": not a Windows program; give the retrax.exe that ships with Retrax\n";
+      return EXIT_FAILED;
+    }
+    if (!StubFits(options, stub, manifest.scope, err) && !options.force) {
+      *err += "--stub " + options.stub + ": nothing written (--force writes anyway)\n";
       return EXIT_FAILED;
     }
     if (!pack::AttachPayload(stub, payload, &result, &error)) {
@@ -341,6 +368,15 @@ int Verify(const Options& options, std::string* out, std::string* err) {
     model = LintModelOf(ScanPayloadFile(data), &findings);
   }
   if (!ApplyInstallDir(options, &model, err)) return EXIT_USAGE;
+  bool stubFits = true;
+  if (!options.stub.empty()) {
+    pack::Bytes stub;
+    if (!ReadWholeFile(options.stub, &stub, &error)) {
+      *err += "--stub " + error + "\n";
+      return EXIT_FAILED;
+    }
+    stubFits = StubFits(options, stub, model.scope == SCOPE_USER ? SCOPE_USER : SCOPE_MACHINE, err);
+  }
   LintPayload(model, &findings);
   *out += FormatFindings(path, findings);
   if (model.installDirAssumed)
@@ -349,7 +385,7 @@ int Verify(const Options& options, std::string* out, std::string* err) {
   size_t errors = CountErrors(findings);
   *out += path + ": " + Count(errors, "error") + ", " + Count(findings.size() - errors, "warning") +
           "\n";
-  return errors ? EXIT_FAILED : EXIT_DONE;
+  return errors || !stubFits ? EXIT_FAILED : EXIT_DONE;
 }
 
 // Lists of entries, at most kListedFindings lines.
@@ -374,9 +410,15 @@ int Scan(const Options& options, std::string* out, std::string* err) {
   const std::string& root = options.inputs[0];
   const std::string name = options.name.empty() ? DefaultApplicationName(root) : options.name;
   const std::string language = options.language.empty() ? "en" : options.language;
+  if (!options.scope.empty() && options.scope != "machine" && options.scope != "user") {
+    *err += "--scope: \"" + options.scope + "\" is neither machine nor user\n";
+    return EXIT_USAGE;
+  }
+  const bool user = options.scope == "user";
+  // A per-user application lives in the user's local application data.
+  const std::string typical = user ? "C:\\Users\\User\\AppData\\Local\\" : "C:\\Program Files\\";
   std::u16string installDir, ignored;
-  if (!pack::FromUtf8(options.installDir.empty() ? "C:\\Program Files\\" + name + "\\"
-                                                 : options.installDir,
+  if (!pack::FromUtf8(options.installDir.empty() ? typical + name + "\\" : options.installDir,
                       &installDir) ||
       !pack::FromUtf8(name, &ignored)) {
     *err += "--name and --install-dir must be valid UTF-8\n";
@@ -388,9 +430,9 @@ int Scan(const Options& options, std::string* out, std::string* err) {
     return EXIT_USAGE;
   }
   if (!options.update.empty() && (!options.name.empty() || !options.language.empty() ||
-                                  !options.installDir.empty())) {
-    *err += "scan --update keeps the manifest's own name, language and installDir; leave out "
-            "--name, --language and --install-dir\n";
+                                  !options.installDir.empty() || !options.scope.empty())) {
+    *err += "scan --update keeps the manifest's own name, language, installDir and scope; leave "
+            "out --name, --language, --install-dir and --scope\n";
     return EXIT_USAGE;
   }
   if (installDir.empty() || installDir.back() != u'\\') installDir.push_back(u'\\');
@@ -409,7 +451,7 @@ int Scan(const Options& options, std::string* out, std::string* err) {
   std::string text, error;
   std::vector<std::string> added, gone;
   if (options.update.empty()) {
-    text = StageManifestText(scan, name, installDir, language);
+    text = StageManifestText(scan, name, installDir, language, user);
   } else {
     pack::Bytes old;
     if (!ReadWholeFile(options.update, &old, &error)) {

@@ -757,6 +757,121 @@ void LintExtension(const LintModel& model, std::vector<Finding>* findings) {
   }
 }
 
+namespace {
+
+// Where the machine's and the users' folders lie when written out, below a
+// drive: "C:\\Program Files\\App" is the machine's, "C:\\Users\\Ann\\..." a
+// user's (but Public and Default, shared by all).
+struct PlaceRow {
+  const char* below;  // after "X:\\"
+  FolderOwner owner;
+  bool anyChild;      // a user's folder is every child of it
+};
+const PlaceRow kPlaces[] = {
+    {"Windows", OWNER_MACHINE, false},
+    {"Program Files", OWNER_MACHINE, false},
+    {"Program Files (x86)", OWNER_MACHINE, false},
+    {"ProgramData", OWNER_MACHINE, false},
+    {"Users\\Public", OWNER_MACHINE, false},
+    {"Users\\Default", OWNER_MACHINE, false},
+    {"Documents and Settings\\All Users", OWNER_MACHINE, false},
+    {"Documents and Settings\\Default User", OWNER_MACHINE, false},
+    {"Users", OWNER_USER, true},
+    {"Documents and Settings", OWNER_USER, true},
+};
+
+// Whose folder a path (absolute, or beginning with a macro) lies in.
+FolderOwner OwnerOf(const std::u16string& path) {
+  if (!path.empty() && path[0] == u'#') {
+    size_t end = path.find(u'#', 1);
+    return end == std::u16string::npos ? OWNER_NONE : MacroOwner(path.substr(0, end + 1));
+  }
+  if (path.size() < 3 || !IsAsciiLetter(path[0]) || path[1] != u':' || path[2] != u'\\')
+    return OWNER_NONE;
+  const std::u16string rest = OneSpelling(path.substr(3));
+  for (const PlaceRow& row : kPlaces) {
+    size_t n = strlen(row.below);
+    if (!StartsWithNoCaseAscii(rest, row.below)) continue;
+    if (rest.size() == n ? !row.anyChild : rest[n] == u'\\') return row.owner;
+  }
+  return OWNER_NONE;
+}
+
+const char kAdminOnly[] = "; only an administrator can remove it, and a per-user uninstaller runs without elevation";
+const char kOtherProfile[] = "a per-user place in a machine-wide manifest: an elevated uninstaller may see another profile than the user's";
+
+}  // namespace
+
+const char* LevelForScope(Scope scope) {
+  return scope == SCOPE_USER ? "asInvoker" : "requireAdministrator";
+}
+
+std::string StubLevelProblem(Scope scope, bool hasManifest, const std::string& level, bool* error) {
+  const std::string needs = std::string("\"scope\": \"") + (scope == SCOPE_USER ? "user" : "machine") +
+                            "\" needs " + LevelForScope(scope) + " (use " +
+                            (scope == SCOPE_USER ? "retrax-user.exe" : "retrax.exe") + ")";
+  *error = false;
+  if (!hasManifest) return "carries no manifest, so its execution level is not known; " + needs;
+  if (level.empty()) return "its manifest requests no execution level; " + needs;
+  if (level == LevelForScope(scope)) return "";
+  *error = true;
+  return "requests " + level + ", but " + needs;
+}
+
+void LintScope(const LintModel& model, std::vector<Finding>* findings) {
+  if (model.scope == SCOPE_UNKNOWN) return;
+  Sink sink{findings};
+  const bool user = model.scope == SCOPE_USER;
+  // A place: an error for a user-scope manifest when it is the machine's, a
+  // warning for a machine-scope one when it is a user's.
+  auto place = [&](const std::string& where, const std::u16string& path, const char* what) {
+    FolderOwner owner = OwnerOf(path);
+    if (user && owner == OWNER_MACHINE)
+      sink.Error(where, std::string(what) + " lies in a folder of the machine" + kAdminOnly);
+    else if (!user && owner == OWNER_USER)
+      sink.Warn(where, std::string(what) + " lies in " + kOtherProfile);
+  };
+  bool relativeSeen = false;
+  for (const Located<pack::FileRecord>& entry : model.files) {
+    const pack::FileRecord& file = entry.value;
+    if (!file.folder.empty() && file.folder[0] == u'.')
+      relativeSeen = true;
+    else
+      place(Field(entry, "folder"), file.folder, "the folder");
+    if (!user) continue;
+    if (file.flags & FileShared)
+      sink.Error(Field(entry, "flags"), std::string("\"shared\": the SharedDLLs counts live under HKLM") + kAdminOnly);
+    if (file.flags & FileFont)
+      sink.Error(Field(entry, "flags"), std::string("\"font\": fonts are registered for the whole machine") + kAdminOnly);
+    if (file.flags & FileComponent)
+      sink.Error(Field(entry, "flags"), std::string("\"component\": regsvr32 registers machine-wide classes") + kAdminOnly);
+  }
+  for (const Located<std::u16string>& entry : model.folderTrees) {
+    const std::u16string& tree = entry.value;
+    if (StartsWithNoCaseAscii(tree, "#InstallDir#"))
+      relativeSeen = true;
+    else
+      place(Record(entry), tree, "the tree");
+  }
+  for (const Located<pack::ShortcutRecord>& entry : model.shortcuts) {
+    place(Field(entry, "folder"), entry.value.folder, "the folder");
+    if (!entry.value.secondFolder.empty())
+      place(Field(entry, "secondFolder"), entry.value.secondFolder, "the folder");
+  }
+  // The typical folder that stands in when none is named says nothing.
+  if (relativeSeen && !model.installDir.empty())
+    place("installDir", model.installDir, "the install folder, which entries are relative to,");
+  for (const Located<pack::RegistryRecord>& entry : model.registry) {
+    const uint32_t root = entry.value.root;
+    if (user && (root == ROOT_HKLM || root == ROOT_HKU))
+      sink.Error(Field(entry, "root"), std::string(RootName(root)) +
+                                           (root == ROOT_HKLM ? " belongs to the machine" : " holds every user's keys") +
+                                           kAdminOnly);
+    else if (!user && root == ROOT_HKCU)
+      sink.Warn(Field(entry, "root"), std::string("HKCU is ") + kOtherProfile);
+  }
+}
+
 void LintPayload(const LintModel& model, std::vector<Finding>* findings) {
   if (InstallDirOf(model).size() > kLongestPath)
     findings->push_back(Finding{true, "installDir",
@@ -771,6 +886,7 @@ void LintPayload(const LintModel& model, std::vector<Finding>* findings) {
   LintRegistry(model, findings);
   LintFolderTrees(model, findings);
   LintExtension(model, findings);
+  LintScope(model, findings);
 }
 
 size_t CountErrors(const std::vector<Finding>& findings) {

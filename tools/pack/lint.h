@@ -31,6 +31,11 @@ struct Located {
   std::string at;
 };
 
+// Who the application is installed for: every user (removed by the
+// elevated retrax.exe) or one user (retrax-user.exe, no elevation). A
+// payload file does not say.
+enum Scope { SCOPE_UNKNOWN, SCOPE_MACHINE, SCOPE_USER };
+
 struct LintModel {
   std::vector<Located<pack::FileRecord>> files;
   std::vector<Located<pack::ShortcutRecord>> shortcuts;
@@ -54,6 +59,7 @@ struct LintModel {
   // True when neither the manifest nor the command line named one, so the
   // typical folder below stands in.
   bool installDirAssumed = false;
+  Scope scope = SCOPE_UNKNOWN;
 };
 
 // A typical install folder for the length checks of relative entries when
@@ -73,6 +79,14 @@ void LintFolderTrees(const LintModel& model, std::vector<Finding>* findings);
 void LintHeader(const LintModel& model, std::vector<Finding>* findings);
 void LintMessages(const LintModel& model, std::vector<Finding>* findings);
 void LintExtension(const LintModel& model, std::vector<Finding>* findings);
+void LintScope(const LintModel& model, std::vector<Finding>* findings);
+
+// The execution level the uninstaller program must request for a scope.
+const char* LevelForScope(Scope scope);
+// What is wrong with a program as the uninstaller of scope, given the
+// level its manifest requests (level of FindPeManifestLevel; hasManifest
+// as found): "" when it fits; *error false for a warning.
+std::string StubLevelProblem(Scope scope, bool hasManifest, const std::string& level, bool* error);
 
 // The conversions of a message formatted with its argument: each "%s" and
 // every other printf conversion, by unit index. "%%" is no conversion.

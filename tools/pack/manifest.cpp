@@ -453,7 +453,14 @@ bool ParseManifest(const std::string& text, const std::string& baseFolder, Manif
   bool ok = parser.Object(root, "manifest") &&
             parser.OnlyKeys(root, "",
                             {"installDir", "header", "language", "messages", "files", "shortcuts",
-                             "registry", "folderTrees", "extension", "opaque"});
+                             "registry", "folderTrees", "extension", "opaque", "scope"});
+  if (ok && root.contains("scope")) {
+    const Json& scope = root["scope"];
+    if (scope == "user")
+      result.scope = SCOPE_USER;
+    else if (scope != "machine")
+      ok = parser.Fail("scope", "must be \"machine\" (every user) or \"user\" (one user)");
+  }
   if (ok && root.contains("installDir"))
     ok = parser.String(root["installDir"], "installDir", &result.installDir);
   if (ok && root.contains("header")) ok = parser.Header(root["header"], &payload.header);
@@ -529,6 +536,7 @@ LintModel LintModelOf(const Manifest& manifest) {
   model.extensionContent = payload.extensionContent;
   model.extensionWhere = manifest.extensionWhere;
   model.installDir = manifest.installDir;
+  model.scope = manifest.scope;
   return model;
 }
 

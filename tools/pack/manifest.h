@@ -16,6 +16,9 @@ struct Manifest {
   std::u16string installDir;
   // Where the extension came from: "extension.file" or "extension.path".
   std::string extensionWhere = "extension";
+  // "scope": who the application is installed for. Not part of the
+  // payload: it picks the uninstaller program and the checks.
+  Scope scope = SCOPE_MACHINE;
 };
 
 // Host files named by the manifest (extension.file, opaque.file) are read

@@ -74,17 +74,17 @@ PeExportCheck Damaged(PeExportCheck check, const std::string& problem) {
   return check;
 }
 
-}  // namespace
-
-PeExportCheck FindPeExport(const ReadAt& read, uint64_t fileSize, const char* exportName) {
+// Reads the headers and the section table into image. On return the
+// check says IMAGE when they hold together; directoriesAt is then the file
+// offset of the data directory count, followed by the directories.
+PeExportCheck OpenImage(Image* image, uint64_t* directoriesAt, uint32_t* optionalLeft) {
   PeExportCheck check;
-  Image image(read, fileSize);
   uint8_t dos[DOS_HEADER_SIZE];
-  if (!image.Read(0, dos, sizeof dos) || dos[0] != 'M' || dos[1] != 'Z') return check;
+  if (!image->Read(0, dos, sizeof dos) || dos[0] != 'M' || dos[1] != 'Z') return check;
   const uint64_t pe = U32(dos + DOS_LFANEW_AT);
   uint8_t header[FILE_HEADER_SIZE];
   // An MZ file without "PE\0\0" at e_lfanew is a DOS or 16-bit program.
-  if (!image.Read(pe, header, sizeof header) || memcmp(header, "PE\0\0", 4) != 0) return check;
+  if (!image->Read(pe, header, sizeof header) || memcmp(header, "PE\0\0", 4) != 0) return check;
 
   check.machine = U16(header + 4);
   const uint32_t sectionCount = U16(header + 6);
@@ -93,7 +93,7 @@ PeExportCheck FindPeExport(const ReadAt& read, uint64_t fileSize, const char* ex
 
   const uint64_t optional = pe + FILE_HEADER_SIZE;
   uint8_t magicBytes[2];
-  if (optionalSize < 2 || !image.Read(optional, magicBytes, 2))
+  if (optionalSize < 2 || !image->Read(optional, magicBytes, 2))
     return Damaged(check, "the optional header is missing");
   const uint16_t magic = U16(magicBytes);
   uint32_t rvaCountAt;
@@ -106,28 +106,55 @@ PeExportCheck FindPeExport(const ReadAt& read, uint64_t fileSize, const char* ex
   if (optionalSize < SIZE_OF_HEADERS_AT + 4)
     return Damaged(check, "the optional header is too short");
   uint8_t sizeOfHeaders[4];
-  if (!image.Read(optional + SIZE_OF_HEADERS_AT, sizeOfHeaders, 4))
+  if (!image->Read(optional + SIZE_OF_HEADERS_AT, sizeOfHeaders, 4))
     return Damaged(check, "the optional header is cut off");
-  image.headerSize_ = U32(sizeOfHeaders);
+  image->headerSize_ = U32(sizeOfHeaders);
 
   if (sectionCount > kMaxSections)
     return Damaged(check, std::to_string(sectionCount) + " sections (at most 96 load)");
   std::vector<uint8_t> table(sectionCount * SECTION_HEADER_SIZE);
-  if (!table.empty() && !image.Read(optional + optionalSize, table.data(), table.size()))
+  if (!table.empty() && !image->Read(optional + optionalSize, table.data(), table.size()))
     return Damaged(check, "the section table is cut off");
   for (uint32_t i = 0; i < sectionCount; ++i) {
     const uint8_t* s = table.data() + i * SECTION_HEADER_SIZE;
-    image.sections_.push_back(Section{U32(s + 12), U32(s + 16), U32(s + 20)});
+    image->sections_.push_back(Section{U32(s + 12), U32(s + 16), U32(s + 20)});
   }
   check.verdict = PeExportCheck::IMAGE;
+  *directoriesAt = optional + rvaCountAt;
+  *optionalLeft = optionalSize > rvaCountAt ? optionalSize - rvaCountAt : 0;
+  return check;
+}
+
+// Data directory index (0 exports, 2 resources): its RVA and size, or
+// false when the optional header has no room for it or it is empty.
+bool Directory(const Image& image, uint64_t directoriesAt, uint32_t optionalLeft, uint32_t index,
+               uint32_t* rva, uint32_t* size, bool* cutOff) {
+  *cutOff = false;
+  if (optionalLeft < 4 + 8 * (index + 1)) return false;
+  uint8_t count[4], entry[8];
+  if (!image.Read(directoriesAt, count, 4) || !image.Read(directoriesAt + 4 + 8 * index, entry, 8)) {
+    *cutOff = true;
+    return false;
+  }
+  *rva = U32(entry);
+  *size = U32(entry + 4);
+  return U32(count) > index && *rva != 0;
+}
+
+}  // namespace
+
+PeExportCheck FindPeExport(const ReadAt& read, uint64_t fileSize, const char* exportName) {
+  Image image(read, fileSize);
+  uint64_t directoriesAt = 0;
+  uint32_t optionalLeft = 0;
+  PeExportCheck check = OpenImage(&image, &directoriesAt, &optionalLeft);
+  if (check.verdict != PeExportCheck::IMAGE) return check;
 
   // The export table is data directory 0, right behind the directory count.
-  if (optionalSize < rvaCountAt + 4 + 8) return check;
-  uint8_t directory[12];
-  if (!image.Read(optional + rvaCountAt, directory, sizeof directory))
-    return Damaged(check, "the data directories are cut off");
-  const uint32_t exportRva = U32(directory + 4);
-  if (U32(directory) == 0 || exportRva == 0) return check;
+  uint32_t exportRva = 0, exportSize = 0;
+  bool cutOff = false;
+  if (!Directory(image, directoriesAt, optionalLeft, 0, &exportRva, &exportSize, &cutOff))
+    return cutOff ? Damaged(check, "the data directories are cut off") : check;
 
   uint64_t at = 0;
   uint8_t exports[EXPORT_DIRECTORY_SIZE];
@@ -165,6 +192,115 @@ PeExportCheck FindPeExport(const pack::Bytes& image, const char* exportName) {
     return true;
   };
   return FindPeExport(read, image.size(), exportName);
+}
+
+namespace {
+
+enum {
+  RESOURCE_DIRECTORY_SIZE = 16,
+  RESOURCE_ENTRY_SIZE = 8,
+  RESOURCE_DATA_ENTRY_SIZE = 16,
+  RT_MANIFEST_TYPE = 24,
+  MANIFEST_RESOURCE_ID = 1,
+};
+// Manifests are a few kilobytes; a larger one is read only this far.
+const uint32_t kManifestBytesRead = 64 * 1024;
+// A resource tree is three levels deep: type, name, language.
+const uint32_t kResourceEntriesRead = 4096;
+
+// The entry of a resource directory at offset (from the resource base)
+// whose id is id, or with id 0 the first entry; its OffsetToData word.
+bool FindResourceEntry(const Image& image, uint32_t base, uint32_t offset, uint32_t id,
+                       uint32_t* target, std::string* problem) {
+  uint64_t at = 0;
+  uint8_t directory[RESOURCE_DIRECTORY_SIZE];
+  if (!image.OffsetOf(base + offset, sizeof directory, &at) || !image.Read(at, directory, sizeof directory)) {
+    *problem = "a resource directory lies outside the file's sections";
+    return false;
+  }
+  const uint32_t count = (uint32_t)U16(directory + 12) + U16(directory + 14);
+  if (count > kResourceEntriesRead) {
+    *problem = "a resource directory claims " + std::to_string(count) + " entries";
+    return false;
+  }
+  for (uint32_t i = 0; i < count; ++i) {
+    uint8_t entry[RESOURCE_ENTRY_SIZE];
+    if (!image.Read(at + sizeof directory + (uint64_t)i * RESOURCE_ENTRY_SIZE, entry, sizeof entry)) {
+      *problem = "a resource directory is cut off";
+      return false;
+    }
+    const uint32_t name = U32(entry);
+    if (id == 0 || ((name & 0x80000000u) == 0 && name == id)) {
+      *target = U32(entry + 4);
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+PeManifestLevel FindPeManifestLevel(const ReadAt& read, uint64_t fileSize) {
+  PeManifestLevel result;
+  Image image(read, fileSize);
+  uint64_t directoriesAt = 0;
+  uint32_t optionalLeft = 0;
+  PeExportCheck check = OpenImage(&image, &directoriesAt, &optionalLeft);
+  result.verdict = check.verdict;
+  result.problem = check.problem;
+  if (check.verdict != PeExportCheck::IMAGE) return result;
+  uint32_t base = 0, size = 0;
+  bool cutOff = false;
+  if (!Directory(image, directoriesAt, optionalLeft, 2, &base, &size, &cutOff)) {
+    if (cutOff) result.verdict = PeExportCheck::DAMAGED, result.problem = "the data directories are cut off";
+    return result;
+  }
+  // Type RT_MANIFEST, name 1, then the first language: each step a
+  // subdirectory (high bit set) but the last, a data entry.
+  uint32_t target = 0;
+  std::string problem;
+  const uint32_t ids[] = {RT_MANIFEST_TYPE, MANIFEST_RESOURCE_ID, 0};
+  for (int level = 0; level < 3; ++level) {
+    if (!FindResourceEntry(image, base, target & 0x7FFFFFFFu, ids[level], &target, &problem)) break;
+    if (((target & 0x80000000u) != 0) != (level < 2)) {
+      problem = "the resource tree has an entry at the wrong depth";
+      break;
+    }
+    if (level < 2) continue;
+    uint64_t at = 0;
+    uint8_t data[RESOURCE_DATA_ENTRY_SIZE];
+    if (!image.OffsetOf(base + target, sizeof data, &at) || !image.Read(at, data, sizeof data)) {
+      problem = "the manifest's data entry lies outside the file's sections";
+      break;
+    }
+    const uint32_t length = U32(data + 4) < kManifestBytesRead ? U32(data + 4) : kManifestBytesRead;
+    std::string text(length, '\0');
+    if (!image.OffsetOf(U32(data), length, &at) || !image.Read(at, &text[0], length)) {
+      problem = "the manifest resource lies outside the file's sections";
+      break;
+    }
+    result.hasManifest = true;
+    // <requestedExecutionLevel level="asInvoker" .../>, either quote.
+    size_t element = text.find("requestedExecutionLevel");
+    size_t attribute = element == std::string::npos ? element : text.find("level", element + 23);
+    size_t equals = attribute == std::string::npos ? attribute : text.find_first_not_of(" \t\r\n", attribute + 5);
+    if (equals == std::string::npos || text[equals] != '=') break;
+    size_t quote = text.find_first_not_of(" \t\r\n", equals + 1);
+    if (quote == std::string::npos || (text[quote] != '"' && text[quote] != '\'')) break;
+    size_t end = text.find(text[quote], quote + 1);
+    if (end != std::string::npos && end - quote - 1 <= 64) result.level = text.substr(quote + 1, end - quote - 1);
+  }
+  if (!problem.empty()) result.verdict = PeExportCheck::DAMAGED, result.problem = problem;
+  return result;
+}
+
+PeManifestLevel FindPeManifestLevel(const pack::Bytes& image) {
+  ReadAt read = [&image](uint64_t offset, void* out, size_t size) {
+    if (offset > image.size() || size > image.size() - offset) return false;
+    if (size) memcpy(out, image.data() + offset, size);
+    return true;
+  };
+  return FindPeManifestLevel(read, image.size());
 }
 
 }  // namespace packtool

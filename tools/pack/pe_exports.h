@@ -37,4 +37,16 @@ inline bool IsSelfRegistering(const PeExportCheck& check) {
   return check.verdict == PeExportCheck::IMAGE && check.isDll && check.hasExport;
 }
 
+// The execution level a program's manifest (resource RT_MANIFEST, name 1)
+// requests: "asInvoker", "requireAdministrator", "highestAvailable", or ""
+// when the program carries no manifest or its manifest names no level.
+struct PeManifestLevel {
+  PeExportCheck::Verdict verdict = PeExportCheck::NOT_AN_IMAGE;
+  bool hasManifest = false;
+  std::string level;
+  std::string problem;  // for DAMAGED
+};
+PeManifestLevel FindPeManifestLevel(const ReadAt& read, uint64_t fileSize);
+PeManifestLevel FindPeManifestLevel(const pack::Bytes& image);
+
 }  // namespace packtool

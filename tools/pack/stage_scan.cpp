@@ -399,11 +399,13 @@ bool IsShippedScanLanguage(const std::string& language) {
 }
 
 std::string StageManifestText(const StageScan& scan, const std::string& applicationName,
-                              const std::u16string& installDir, const std::string& language) {
+                              const std::u16string& installDir, const std::string& language,
+                              bool userScope) {
   const NamedMessages* named = &kNamedMessages[0];
   for (const NamedMessages& row : kNamedMessages)
     if (EqualsNoCaseAscii(language, row.language)) named = &row;
   std::string text = "{\n  \"installDir\": " + JsonString(installDir) + ",\n";
+  if (userScope) text += "  \"scope\": \"user\",\n";
   text +=
       "  \"header\": {\n"
       "    \"waitForCommand\": false,\n"

@@ -49,7 +49,8 @@ std::string DefaultApplicationName(const std::string& root);
 // exactly as given), the files, and empty shortcuts, registry and
 // folderTrees for the author to fill in.
 std::string StageManifestText(const StageScan& scan, const std::string& applicationName,
-                              const std::u16string& installDir, const std::string& language);
+                              const std::u16string& installDir, const std::string& language,
+                              bool userScope = false);
 bool IsShippedScanLanguage(const std::string& language);
 
 // `scan --update`: the manifest oldText with its file list made afresh from

@@ -171,6 +171,21 @@ bool IsProtectedMacro(const std::u16string& token) {
   return row != nullptr && IsProtectedFolderId(row->id);
 }
 
+FolderOwner MacroOwner(const std::u16string& token) {
+  const FolderMacroRow* row = MacroRowOf(token);
+  switch (row ? row->id : 0xFFFFFFFFu) {
+    case FOLDER_WINDOWS: case FOLDER_SYSTEM: case FOLDER_PROGRAM_FILES:
+    case FOLDER_PROGRAM_FILES_X64: case FOLDER_COMMON_FILES: case FOLDER_ALL_USERS:
+    case SHELL_COMMON_APPDATA: case SHELL_COMMON_DOCUMENTS: case SHELL_COMMON_DESKTOPDIRECTORY:
+      return OWNER_MACHINE;
+    case SHELL_PERSONAL: case SHELL_DESKTOPDIRECTORY: case SHELL_APPDATA:
+    case SHELL_LOCAL_APPDATA: case SHELL_PROFILE:
+      return OWNER_USER;
+    default:
+      return OWNER_NONE;
+  }
+}
+
 bool IsKnownMacro(const std::u16string& token) {
   return MacroRowOf(token) != nullptr || EqualsNoCaseAscii(token, Narrow(kInstallDirMacro).c_str());
 }

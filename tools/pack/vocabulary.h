@@ -52,4 +52,10 @@ const MessageUse& MessageUseOf(size_t index);
 bool IsKnownMacro(const std::u16string& token);
 bool IsProtectedMacro(const std::u16string& token);
 
+// Whose a macro's folder is: the machine's (Windows, system, program files,
+// common files, the all-users folders), one user's (profile, application
+// data, documents, desktop), or neither (#TempDir#, #InstallDir#, unknown).
+enum FolderOwner { OWNER_NONE, OWNER_MACHINE, OWNER_USER };
+FolderOwner MacroOwner(const std::u16string& token);
+
 }  // namespace packtool
