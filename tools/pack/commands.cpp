@@ -382,9 +382,10 @@ int Verify(const Options& options, std::string* out, std::string* err) {
   if (model.installDirAssumed)
     *out += path + ": paths inside the install folder were measured with " +
             pack::ToUtf8(InstallDirOf(model)) + ", as none was given (--install-dir names yours)\n";
+  // The stub's level mismatch counts with the manifest's errors.
   size_t errors = CountErrors(findings);
-  *out += path + ": " + Count(errors, "error") + ", " + Count(findings.size() - errors, "warning") +
-          "\n";
+  *out += path + ": " + Count(errors + !stubFits, "error") + ", " +
+          Count(findings.size() - errors, "warning") + "\n";
   return errors || !stubFits ? EXIT_FAILED : EXIT_DONE;
 }
 
