@@ -7,8 +7,10 @@
 
 #include "driver/launch.h"
 #include "driver/run_state.h"
+#include "paths/canonical_path.h"
 #include "paths/folder_macros.h"
 #include "paths/path_ops.h"
+#include "paths/path_spelling.h"
 #include "payload/memory.h"
 #include "platform/system_calls.h"
 #include "resources/resource.h"
@@ -35,6 +37,8 @@ void Put(const char* text) {
 void PutWide(const wchar_t* text) {
   if (text == nullptr || text[0] == 0) return;
   const int room = LINE_BYTES - LINE_END_BYTES - (int)logState.used;
+  // A size of 0 would ask for the length instead of the conversion.
+  if (room <= 0) return;
   const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, logState.line + logState.used, room, nullptr, nullptr);
   if (bytes > 0) logState.used += bytes - 1;  // without the terminator
 }
@@ -139,8 +143,9 @@ void WriteAction(LogOutcome outcome, const char* prefix, const wchar_t* subject,
 void OpenRunLog() {
   wchar_t* path = run.logPath;
   if (path == nullptr || path[0] == 0) return;
-  // A relative path would depend on the current folder: refused.
-  if (!IsAbsolutePath(path)) {
+  // A relative path would depend on the current folder, and a device path
+  // may name anything but a file: refused.
+  if (!IsAbsolutePath(path) || IsUnsafeSpelling(path)) {
     path[0] = 0;
     return;
   }
@@ -157,6 +162,10 @@ void OpenRunLog() {
     return;
   }
   logState.file = file;
+  // Kept in its canonical form, so that IsRunLog knows it under another
+  // spelling of the same name.
+  wchar_t canonical[RX_MAX_PATH];
+  if (CanonicalizePath(path, canonical, RX_MAX_PATH)) CopyText(path, RX_MAX_PATH, canonical);
   WriteHeader();
 }
 
@@ -211,4 +220,14 @@ bool LogCommand(const wchar_t* program, bool started) {
   return started;
 }
 
-bool IsRunLog(const wchar_t* path) { return logState.file != nullptr && EqualNoCase(path, run.logPath); }
+bool IsRunLog(const wchar_t* path) {
+  if (logState.file == nullptr) return false;
+  if (EqualNoCase(path, run.logPath)) return true;
+  // Another spelling (C:/x, C:\a\..\x, a short name) of the log's own file:
+  // compared in canonical form, for the names that end as the log's does.
+  const wchar_t* name = FindLastBackslash(path);
+  const wchar_t* logName = FindLastBackslash((const wchar_t*)run.logPath);
+  if (name == nullptr || logName == nullptr || !EqualNoCase(name, logName)) return false;
+  wchar_t canonical[RX_MAX_PATH];
+  return CanonicalizePath(path, canonical, RX_MAX_PATH) && EqualNoCase(canonical, run.logPath);
+}

@@ -30,9 +30,9 @@ enum LogOutcome {
 // Who answered a question.
 enum LogAnswerer { BY_USER, BY_UNATTENDED, BY_ANSWER_FOR_ALL };
 
-// Creates the file named by run.logPath (made absolute from the current
-// folder) and writes the header. An empty path, a path that does not fit
-// and a file that cannot be created leave the run without a log.
+// Creates the file named by run.logPath (a full path; a relative or device
+// path is refused) and writes the header. An empty or refused path and a
+// file that cannot be created leave the run without a log.
 void OpenRunLog();
 
 // The counts and the exit code; closes the file.
