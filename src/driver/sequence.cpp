@@ -120,7 +120,8 @@ int RunUninstallSteps() {
   if (!(GetHeaderFlags(&uninstallData) & HEADER_KEEP_VISUAL_STYLES)) RestrictVisualStyles();
   if (!RegisterMainWindowClass()) {
     ReleaseUninstallData();
-    return EXIT_OK;
+    // Nothing was removed: under /N that is no success.
+    return run.unattended ? EXIT_FAILED : EXIT_OK;
   }
   if (!CreateMainWindow()) {
     ReleaseUninstallData();
