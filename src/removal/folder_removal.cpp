@@ -194,6 +194,15 @@ void DeleteTreeHere(const RxChar* pattern) {
   WIN32_FIND_DATAW& found = level->found;
   // A folder too deep to be read back cannot be checked: leave it.
   bool known = GetCurrentFolder(level->here) != 0 && level->here[0] != 0;
+  // The way back from a subfolder that failed EnterFolder's check goes by
+  // W's path, from wherever that subfolder led: on the NT family W is held
+  // without delete sharing until then, so that nobody can rename it and put
+  // a junction in its place for that path to follow.
+  HANDLE held = INVALID_HANDLE_VALUE;
+  if (known && run.isNT) {
+    held = OpenFolder(L".", FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, 0);
+    known = held != INVALID_HANDLE_VALUE;
+  }
 
   HANDLE search = known ? sys.FindFirstFileW(kAllEntries, &found) : INVALID_HANDLE_VALUE;
   if (search != INVALID_HANDLE_VALUE) {
@@ -217,6 +226,7 @@ void DeleteTreeHere(const RxChar* pattern) {
   // Only where W is known and the working folder is back in it are bare
   // names taken to be W's.
   known = known && (InFolder(level->here, level->current) || SetCurrentFolder(level->here));
+  if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
   bool empty = true;
   if (known) {
     search = sys.FindFirstFileW(pattern, &found);
