@@ -200,7 +200,9 @@ void DeleteTreeHere(const RxChar* pattern) {
   // a junction in its place for that path to follow.
   HANDLE held = INVALID_HANDLE_VALUE;
   if (known && run.isNT) {
-    held = OpenFolder(L".", FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, 0);
+    // FILE_LIST_DIRECTORY, a data access: a handle with attribute access
+    // alone takes no part in the system's sharing checks.
+    held = OpenFolder(L".", FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, 0);
     known = held != INVALID_HANDLE_VALUE;
   }
 
