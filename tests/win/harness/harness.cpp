@@ -157,11 +157,13 @@ bool Sandbox::InstallFile(const std::wstring& relative, DWORD attributes, const 
          (attributes == 0 || SetFileAttributesW(Path(relative).c_str(), attributes));
 }
 
-std::wstring Sandbox::WriteUninstaller(const std::wstring& relative, const Bytes& payload) const {
-  Bytes program;
+std::wstring Sandbox::WriteUninstaller(const std::wstring& relative, const Bytes& payload,
+                                       const Bytes* program) const {
+  const Bytes& stub = program ? *program : RetraxProgram();
+  Bytes uninstaller;
   std::string error;
-  const bool ok = !RetraxProgram().empty() && pack::AttachPayload(RetraxProgram(), payload, &program, &error) &&
-                  WriteFile(relative, program);
+  const bool ok = !stub.empty() && pack::AttachPayload(stub, payload, &uninstaller, &error) &&
+                  WriteFile(relative, uninstaller);
   return ok ? Path(relative) : std::wstring();
 }
 

@@ -180,10 +180,12 @@ class Sandbox {
   bool InstallShortcut(const std::wstring& relative) const { return InstallFile(relative, 0, "shortcut"); }
   bool Exists(const std::wstring& relative) const { return FileExists(Path(relative)); }
   DWORD Attributes(const std::wstring& relative) const { return GetFileAttributesW(Path(relative).c_str()); }
-  // retrax.exe with payload attached; its full path, or "".
-  std::wstring WriteUninstaller(const std::wstring& relative, const Bytes& payload) const;
-  std::wstring WriteUninstaller(const std::wstring& relative, const pack::Payload& payload) const {
-    return WriteUninstaller(relative, pack::EncodePayload(payload));
+  // program (retrax.exe when none) with payload attached; its full path, or "".
+  std::wstring WriteUninstaller(const std::wstring& relative, const Bytes& payload,
+                                const Bytes* program = nullptr) const;
+  std::wstring WriteUninstaller(const std::wstring& relative, const pack::Payload& payload,
+                                const Bytes* program = nullptr) const {
+    return WriteUninstaller(relative, pack::EncodePayload(payload), program);
   }
   // Software\RetraxTests\<name>[\relative], as a payload names it.
   std::wstring RegistryKey(const std::wstring& relative = L"") const;
