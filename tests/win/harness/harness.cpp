@@ -351,14 +351,33 @@ void Process::Kill() {
   if (job_) WaitForDescendants(5000);  // until the last has gone, files may be held open
 }
 
+// Wine starts its desktop process (explorer.exe /desktop) from the first
+// window of a run when none is running; started from a process of the job,
+// it joins the job and lives on for half a minute. It is not the run's.
+static bool IsWineDesktop(DWORD id) {
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+  if (!process) return false;
+  wchar_t image[MAX_PATH];
+  DWORD length = MAX_PATH;
+  const bool desktop = QueryFullProcessImageNameW(process, 0, image, &length) && length >= 13 &&
+                       _wcsicmp(image + length - 13, L"\\explorer.exe") == 0;
+  CloseHandle(process);
+  return desktop;
+}
+
 bool Process::WaitForDescendants(DWORD timeoutMs) {
   if (!job_) return Wait(timeoutMs);
   for (const DWORD start = GetTickCount();; Sleep(20)) {
-    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
-    if (!QueryInformationJobObject(job_, JobObjectBasicAccountingInformation, &accounting, sizeof(accounting), NULL)) {
-      return false;
-    }
-    if (accounting.ActiveProcesses == 0) return true;
+    struct {
+      JOBOBJECT_BASIC_PROCESS_ID_LIST head;
+      ULONG_PTR more[63];
+    } list = {};
+    list.head.NumberOfAssignedProcesses = 64;
+    if (!QueryInformationJobObject(job_, JobObjectBasicProcessIdList, &list, sizeof(list), NULL)) return false;
+    DWORD running = 0;
+    for (DWORD i = 0; i < list.head.NumberOfProcessIdsInList; ++i)
+      running += !IsWineDesktop(DWORD(list.head.ProcessIdList[i]));
+    if (running == 0) return true;
     if (GetTickCount() - start >= timeoutMs) return false;
   }
 }
