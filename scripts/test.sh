@@ -86,8 +86,8 @@ if [ $status -eq 0 ] && ! runs_32bit_code; then
   echo "retrax.exe or its tests here. The Windows build above compiled every"
   echo "test program; run the suite on a machine that runs 32-bit code."
   t=$SECONDS
-  cmake -DPROGRAM=build/win/retrax.exe -DLIMIT=65536 -P tests/win/size/check_size.cmake &&
-    cmake -DPROGRAM=build/win/retrax-user.exe -DLIMIT=65536 -P tests/win/size/check_size.cmake
+  cmake -DPROGRAM=build/win/retrax.exe -DLIMIT=57344 -P tests/win/size/check_size.cmake &&
+    cmake -DPROGRAM=build/win/retrax-user.exe -DLIMIT=57344 -P tests/win/size/check_size.cmake
   status=$?
   record "program sizes" $status $((SECONDS - t))
   results+=("$(printf '%-26s %-12s' "Windows tests" "SKIPPED (no 32-bit code here)")")
