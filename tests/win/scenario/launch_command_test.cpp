@@ -15,7 +15,7 @@ TEST_F(Launch, TheCommandRunsUnlessXComesWithoutSAndThePageInConfirmedAndQuietRu
   payload.header.command = u"\"tool.exe\"  -u";  // relative to the install folder
   payload.header.finalPage = harness::U16(page);
   // Each run answers its boxes; the log holds all runs so far.
-  const std::pair<const wchar_t*, size_t> cases[] = {{L"/X", 0}, {L"/S /X", 1}, {L"/S", 2}, {L"/Q", 4}, {L"", 6}};
+  const std::pair<const wchar_t*, size_t> cases[] = {{L"/X", 0}, {L"/S /X", 1}, {L"/S", 2}, {L"/Q", 4}, {L"/N", 5}, {L"", 7}};
   for (const auto& c : cases) {
     ASSERT_TRUE(sandbox.MakeFolder(L"App") && recorder::Install(tool));
     harness::Process process;
