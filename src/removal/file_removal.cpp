@@ -132,6 +132,27 @@ bool IsUsablePath(const wchar_t* path, size_t capacity) {
   return false;
 }
 
+// The in-use test and the deletion of a plain file in one step, on the NT
+// family: the exclusive open of the test, with delete access added, marks
+// the file for deletion, and the close deletes it; between the two nobody
+// else can open it. True when the file went. Anything else (a read-only
+// file, a folder, a link, an extension library that may rewrite paths, an
+// open refused for whatever reason) takes the path of the separate test and
+// deletion, which decides and logs as ever. The link is opened itself, never
+// what it leads to, should one take the file's place after the attributes
+// were read.
+bool DeletePlainFile(const wchar_t* path) {
+  if (!run.isNT || IsExtensionLoaded()) return false;
+  const DWORD attributes = sys.GetFileAttributesW(path);
+  const DWORD other = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & other) != 0) return false;
+  HANDLE file = sys.CreateFileW(path, GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  return true;
+}
+
 void RemoveEntry(const FileEntry* entry) {
   if (!BuildEntryPath(entry)) return LogAction(LOG_TOO_LONG, entry->name);
   wchar_t* path = run.workPath;
@@ -147,6 +168,8 @@ void RemoveEntry(const FileEntry* entry) {
     return LogAction(LOG_TOO_LONG, entry->name);
   }
   if (IsRunLog(path)) return LogAction(LOG_IS_LOG, path);
+  if ((entry->flags & (FileShared | FileFont | FileComponent)) == 0 && DeletePlainFile(path))
+    return LogFileStatus(path, Ok);
   // Under /N a file in use goes at the restart, and its shared count is
   // handled as for a file that goes now.
   const bool inUse = IsFileInUse(path);
