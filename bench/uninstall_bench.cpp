@@ -15,7 +15,9 @@
 // The application: 10,000 files, 50 in each of 200 folders three levels
 // deep (8 x 4 x 5), listed parents first as an installer writes them; 500
 // shortcut files in 10 groups of a start-menu folder; 2,000 registry keys
-// of HKEY_CURRENT_USER with two values each.
+// of HKEY_CURRENT_USER with two values each. And the shape most
+// applications have: the same 200 folders with one file each, nothing else;
+// and nothing at all, for what every run costs whatever it removes.
 #include <windows.h>
 #include <stdio.h>
 
@@ -42,9 +44,15 @@ std::wstring Numbered(const wchar_t* format, int number) {
 
 class Installation {
  public:
-  explicit Installation(const harness::Sandbox& sandbox) : sandbox_(sandbox) {
-    for (int a = 1; a <= kTop; ++a) {
-      const std::wstring top = L"App\\" + Numbered(L"Module %d", a);
+  enum Shape { kFull, kSparse, kEmpty };
+  // kFull: 50 files a folder, the shortcuts and the keys; kSparse: one file
+  // a folder and nothing more, in a folder of its own; kEmpty: nothing.
+  Installation(const harness::Sandbox& sandbox, Shape shape) : sandbox_(sandbox) {
+    const bool full = shape == kFull;
+    const wchar_t* root = full ? L"App\\" : L"Sparse\\";
+    const int filesPerFolder = full ? kFilesPerFolder : 1;
+    for (int a = 1; shape != kEmpty && a <= kTop; ++a) {
+      const std::wstring top = root + Numbered(L"Module %d", a);
       folders_.push_back(top);
       for (int b = 1; b <= kMiddle; ++b) {
         const std::wstring middle = top + L"\\" + Numbered(L"Part %d", b);
@@ -56,12 +64,13 @@ class Installation {
     // No closing message: the confirmed run ends without another box.
     payload_.messages[MSG_DONE].clear();
     for (const std::wstring& folder : folders_) {
-      for (int f = 1; f <= kFilesPerFolder; ++f) {
+      for (int f = 1; f <= filesPerFolder; ++f) {
         const std::wstring name = Numbered(L"file %02d.dat", f);
         files_.push_back(folder + L"\\" + name);
         payload_.files.push_back({harness::U16(sandbox_.Path(folder)), harness::U16(name), 0});
       }
     }
+    if (!full) return;
     const std::wstring menu = L"Menu\\Bench";
     for (int g = 1; g <= kGroups; ++g) {
       const std::wstring group = menu + L"\\" + Numbered(L"Group %d", g);
@@ -155,6 +164,10 @@ class Installation {
 enum Mode {
   kBaseline,
   kSilent,
+  kSparseBaseline,  // 200 files in 200 folders
+  kSparseSilent,
+  kEmptyBaseline,  // an empty list, an empty payload
+  kEmptySilent,
   kQuiet,
   kConfirmed,
   kSilentLog,  // /S with a log (/L) beside the install folder
@@ -165,7 +178,8 @@ enum Mode {
   kModeCount
 };
 
-const wchar_t* const kModeNames[kModeCount] = {L"baseline", L"/S", L"/Q", L"confirmed", L"/S /L",
+const wchar_t* const kModeNames[kModeCount] = {L"baseline",  L"/S",        L"sparse baseline", L"sparse /S",
+                                               L"empty baseline", L"empty /S", L"/Q", L"confirmed", L"/S /L",
                                                L"platform window", L"program's window", L"box"};
 
 bool IsWindowMode(int mode) { return mode >= kWindowPlatform; }
@@ -236,12 +250,17 @@ bool RunUninstallBenchmark(int repetitions, std::vector<Row>* rows) {
     fprintf(stderr, "uninstall benchmark: no sandbox or no embedded programs\n");
     return false;
   }
-  Installation installation(sandbox);
+  Installation installation(sandbox, Installation::kFull), sparse(sandbox, Installation::kSparse),
+      empty(sandbox, Installation::kEmpty);
   const std::wstring baseline = sandbox.Path(L"Baseline\\baseline.exe");
   const std::wstring list = sandbox.Path(L"Baseline\\list.txt");
+  const std::wstring sparseList = sandbox.Path(L"Baseline\\sparse.txt");
+  const std::wstring emptyList = sandbox.Path(L"Baseline\\empty.txt");
   const std::wstring windows = sandbox.Path(L"Window\\window.exe");
   if (!sandbox.WriteFile(L"Baseline\\baseline.exe", baselineProgram) ||
       !sandbox.WriteFile(L"Baseline\\list.txt", installation.BaselineList()) ||
+      !sandbox.WriteFile(L"Baseline\\sparse.txt", sparse.BaselineList()) ||
+      !sandbox.WriteFile(L"Baseline\\empty.txt", empty.BaselineList()) ||
       !sandbox.WriteFile(L"Window\\window.exe", windowProgram)) {
     fprintf(stderr, "uninstall benchmark: cannot write the baseline program\n");
     return false;
@@ -255,23 +274,30 @@ bool RunUninstallBenchmark(int repetitions, std::vector<Row>* rows) {
     // falls on each kind alike.
     for (int step = 0; step < kModeCount; ++step) {
       const int mode = (round + step) % kModeCount;
-      std::wstring program = baseline, arguments = L"\"" + list + L"\"";
+      const bool small = mode == kSparseBaseline || mode == kSparseSilent;
+      const bool none = mode == kEmptyBaseline || mode == kEmptySilent;
+      const Installation& app = small ? sparse : none ? empty : installation;
+      std::wstring program = baseline;
+      std::wstring arguments = L"\"" + (small ? sparseList : none ? emptyList : list) + L"\"";
       if (IsWindowMode(mode)) {
         program = windows;
         arguments = mode == kWindowPlatform ? L"platform" : mode == kWindowRetrax ? L"retrax" : L"box";
-      } else if (mode != kBaseline) {
+      } else if (mode != kBaseline && mode != kSparseBaseline && mode != kEmptyBaseline) {
         // Written anew each time: the runs without /S remove it.
-        program = sandbox.WriteUninstaller(L"App\\uninstall.exe", installation.payload());
-        arguments = mode == kSilent ? L"/S" : mode == kQuiet ? L"/Q" : L"";
+        const wchar_t* where =
+            small ? L"Sparse\\uninstall.exe" : none ? L"Empty\\uninstall.exe" : L"App\\uninstall.exe";
+        program = sandbox.WriteUninstaller(where, app.payload());
+        const bool silent = mode == kSilent || mode == kSparseSilent || mode == kEmptySilent;
+        arguments = silent ? L"/S" : mode == kQuiet ? L"/Q" : L"";
         if (mode == kSilentLog) arguments = L"/S /L \"" + sandbox.Path(L"run.log") + L"\"";
       }
-      if (program.empty() || (!IsWindowMode(mode) && !installation.Create())) {
+      if (program.empty() || (!IsWindowMode(mode) && !app.Create())) {
         fprintf(stderr, "uninstall benchmark: cannot install the application\n");
         return false;
       }
       Timed timed = TimeRun(sandbox, (Mode)mode, program, arguments);
       if (!IsWindowMode(mode)) {
-        const std::wstring left = installation.Leftover();
+        const std::wstring left = app.Leftover();
         if (timed.problem.empty() && !left.empty()) timed.problem = "left " + harness::Narrow(left);
       }
       if (!timed.problem.empty() && problem.empty()) problem = timed.problem;
@@ -288,7 +314,7 @@ bool RunUninstallBenchmark(int repetitions, std::vector<Row>* rows) {
   silent.subjectTimes = times[kSilent];
   silent.baseline = "plain delete loop (bench/baseline_uninstall.cpp)";
   silent.baselineTimes = times[kBaseline];
-  silent.goal = 2.0;
+  silent.goal = 1.3;
   silent.problem = problem;
   rows->push_back(silent);
 
@@ -353,6 +379,20 @@ bool RunUninstallBenchmark(int repetitions, std::vector<Row>* rows) {
   box.baselineTimes = times[kQuiet];
   box.problem = problem;
   rows->push_back(box);
+
+  Row few = silent;
+  few.what = "Uninstall: 200 files in 200 folders, one in each";
+  few.subjectTimes = times[kSparseSilent];
+  few.baselineTimes = times[kSparseBaseline];
+  few.goal = 2.0;
+  rows->push_back(few);
+
+  Row nothing = silent;
+  nothing.what = "Uninstall: an empty payload (what every run costs)";
+  nothing.subjectTimes = times[kEmptySilent];
+  nothing.baselineTimes = times[kEmptyBaseline];
+  nothing.goal = 0;
+  rows->push_back(nothing);
   return true;
 }
 

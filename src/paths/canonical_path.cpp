@@ -79,6 +79,18 @@ void LongPath(RxChar* path, size_t capacity) {
   if (count != 0 && count < RX_MAX_PATH && count < capacity) CopyText(path, capacity, converted);
 }
 
+// The long-name conversion looks up every name of the path on the disk, and
+// changes a path only where a name is a short one, which the system makes
+// with a "~", or where the disk's spelling differs in case. Comparisons of
+// canonical forms ignore the case of ASCII letters only, so a path of ASCII
+// names without a "~" needs no conversion.
+bool MayHoldShortName(const RxChar* path) {
+  for (; *path != 0; ++path) {
+    if (*path == '~' || *path > 0x7F) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 void NormalizePathText(RxChar* path) {
@@ -151,6 +163,6 @@ bool CanonicalizePath(const RxChar* path, RxChar* out, size_t capacity) {
   // GetFullPathNameW leaves runs of backslashes inside a path, and the copy
   // made when it failed has nothing resolved yet.
   NormalizePathText(out);
-  LongPath(out, capacity);
+  if (MayHoldShortName(out)) LongPath(out, capacity);
   return true;
 }

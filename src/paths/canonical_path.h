@@ -12,7 +12,9 @@
 // (relative paths are taken from the current folder), `\` separators, no
 // runs of them (a UNC path keeps its leading pair), "." and ".." resolved,
 // trailing dots and spaces of names dropped as the file system does, short
-// (8.3) names replaced by long ones where the path exists, and no trailing
+// (8.3) names replaced by long ones where the path exists (and may hold one:
+// a "~" or a letter beyond ASCII; otherwise only the case of ASCII letters
+// could change, which comparisons ignore), and no trailing
 // backslash except on a root (C:\). False when the result does not fit, or
 // for a device path whose plain form cannot be told (paths/path_spelling.h);
 // out is then empty.

@@ -132,6 +132,30 @@ bool IsUsablePath(const wchar_t* path, size_t capacity) {
   return false;
 }
 
+// The in-use test and the deletion of a plain file in one step, on the NT
+// family: the exclusive open of the test, with delete access added, marks
+// the file for deletion, and the close deletes it; between the two nobody
+// else can open it. Ok when the file went, NotFound when there is none (the
+// test and the deletion would find none either). Anything else (a
+// read-only file, a folder, a link, an extension library that may rewrite
+// paths, an open refused for whatever reason) gives NOT_DECIDED and takes
+// the path of the separate test and deletion, which decides and logs as
+// ever. The link is opened itself, never what it leads to, should one take
+// the file's place after the attributes were read.
+const int NOT_DECIDED = -1;
+int DeletePlainFile(const wchar_t* path) {
+  if (!run.isNT || IsExtensionLoaded()) return NOT_DECIDED;
+  const DWORD attributes = sys.GetFileAttributesW(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return MapLastError() == NotFound ? NotFound : NOT_DECIDED;
+  if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
+    return NOT_DECIDED;
+  HANDLE file = sys.CreateFileW(path, GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return NOT_DECIDED;
+  CloseHandle(file);
+  return Ok;
+}
+
 void RemoveEntry(const FileEntry* entry) {
   if (!BuildEntryPath(entry)) return LogAction(LOG_TOO_LONG, entry->name);
   wchar_t* path = run.workPath;
@@ -147,6 +171,10 @@ void RemoveEntry(const FileEntry* entry) {
     return LogAction(LOG_TOO_LONG, entry->name);
   }
   if (IsRunLog(path)) return LogAction(LOG_IS_LOG, path);
+  if ((entry->flags & (FileShared | FileFont | FileComponent)) == 0) {
+    const int plain = DeletePlainFile(path);
+    if (plain != NOT_DECIDED) return LogFileStatus(path, plain);
+  }
   // Under /N a file in use goes at the restart, and its shared count is
   // handled as for a file that goes now.
   const bool inUse = IsFileInUse(path);

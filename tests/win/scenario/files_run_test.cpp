@@ -201,8 +201,9 @@ TEST_F(FileScenario, AnUnattendedRunAnswersByRuleAndSchedulesWhatIsInUse) {
   const std::wstring dll = Path(L"App\\last.dll"), log = Path(L"App\\run.log");
   DWORD users = 1, size = 4;
   RegSetKeyValueW(HKEY_LOCAL_MACHINE, key, dll.c_str(), REG_DWORD, &users, 4);
-  HANDLE held = CreateFileW(Path(L"App\\held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                            nullptr);
+  // Held by a program that shares everything, deletion included: still in use.
+  HANDLE held = CreateFileW(Path(L"App\\held.txt").c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
   Start(L"/N /L \"" + log + L"\"");
   EXPECT_TRUE(ExpectNoWindow(process));
   EXPECT_TRUE(ExitedWith(process.Finish(), 3010));
