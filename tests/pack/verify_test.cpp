@@ -124,6 +124,10 @@ TEST(VerifyTest, RecordsAndPathsBeyondTheirBoundsAreErrors) {
          {"-E files[0]:", "E files[1]: the built path is 260 units with the install folder", "skips it"});
   Expect(LintOnly("folderTrees", "[\"" + std::string(228, 'd') + "\\\\*.*\"]"), {"E folderTrees[0]: the built path is 260 units"});
   Expect(LintOnly("installDir", "\"C:\\\\" + std::string(256, 'i') + "\""), {"E installDir: is 260 units long"});
+  Expect(LintOnly("registry", "[{\"root\": \"HKCU\", \"path\": \"" + std::string(520, 'k') + "\"}]"),
+         {"E registry[0]: the path is 520 units; a registry record holds at most 519"});
+  Expect(LintOnly("shortcuts", "[{\"folder\": \"C:\\\\" + std::string(774, 's') + "\", \"fileName\": \"a\"}]"),
+         {"E shortcuts[0]: folder, secondFolder and fileName together are 778 units; a shortcut record holds at most 777"});
 }
 
 TEST(VerifyTest, MessagesTakeExactlyTheirArgumentsAndFitTheirBuffer) {
