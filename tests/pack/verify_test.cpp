@@ -132,10 +132,11 @@ TEST(VerifyTest, RecordsAndPathsBeyondTheirBoundsAreErrors) {
 
 TEST(VerifyTest, MessagesTakeExactlyTheirArgumentsAndFitTheirBuffer) {
   // 1023 units with the 260-unit path in place of "%s" leave 765 units of text.
-  Expect(LintOnly("messages", "[\"T\", \"Remove 100% of it?\", \"D\", \"Y\", \"A\", \"N\", \"O\", \"%s\", "
+  Expect(LintOnly("messages", "[\"T\", \"Remove 100% of it?\", \"D\", \"Y\", \"A\", \"N\", \"O\", \"%s %s\", "
                               "\"Read %s: 100% sure\", \"Read-only %d %s\", \"" + std::string(764, 'x') +
                               "%s\", \"Files %s\", \"2\", \"3\", \"R\"]"),
-         {"-E messages[1]:", "E messages[8]: ", "conversion \"% s\" at unit 12", "E messages[9]: ", "conversion \"%d\"",
+         {"-E messages[1]:", "E messages[7]: holds 2 \"%s\"; it takes exactly one",
+          "E messages[8]: ", "conversion \"% s\" at unit 12", "E messages[9]: ", "conversion \"%d\"",
           "E messages[10]: ", "it needs 1024 units; the message buffer holds 1023",
           "W messages[11]: ", "takes no argument"});
 }
