@@ -21,6 +21,7 @@ TEST(FormatMessageInto, PayloadTextIsNeverAFormatAndIsCutToTheBuffer) {
       {u"%s", nullptr, MESSAGE_BUFFER_UNITS, u""},
       {u"Remove %s?", u"C:\\long", 10, u"Remove C:"},
       {u"%s", u"xyz", 1, u""},
+      {u"%s", u"xyz", 0, u"#"},  // no room even for the NUL: nothing written
   };
   for (const auto& c : cases) EXPECT_EQ(Format(c.message, c.argument, c.capacity), c.out);
   EXPECT_EQ(Format(u"Remove %s?", std::u16string(2000, u'p').c_str()).size(), MESSAGE_BUFFER_UNITS - 1u);

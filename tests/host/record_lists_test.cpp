@@ -5,8 +5,9 @@
 namespace {
 
 // A record longer than the scratch would be cut, and a cut path names
-// another file: the chunk is refused instead.
-TEST_F(PayloadTest, RecordsBeyondTheScratchBoundsAreRefused) {
+// another file; one running past its chunk would read the next chunk's
+// bytes: the chunk is refused instead.
+TEST_F(PayloadTest, RecordsBeyondTheScratchOrTheirChunkAreRefused) {
   auto units = [](size_t n) { return std::u16string(n, u'x'); };
   auto files = [](std::u16string f, std::u16string n) { return Chunk(CHUNK_FILES, pack::EncodeFileList({{f, n, 0}})); };
   auto links = [](std::u16string a, std::u16string b, std::u16string c) {
@@ -18,6 +19,7 @@ TEST_F(PayloadTest, RecordsBeyondTheScratchBoundsAreRefused) {
       {links(units(700), units(70), units(7)), PAYLOAD_OK},
       {links(units(700), units(70), units(8)), PAYLOAD_READ_ERROR},
       {keys(units(519)), PAYLOAD_OK},                  {keys(units(520)), PAYLOAD_READ_ERROR},
+      {Chunk(CHUNK_FILES, {1, 0, 0, 0, 1, 0, '.', 0, 5, 0}), PAYLOAD_READ_ERROR},  // a name of 5 units in 0 bytes
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(&c - cases);

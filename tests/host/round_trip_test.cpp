@@ -32,9 +32,9 @@ pack::Payload ReadBack(const UninstallData& d) {
 template <typename T>
 void Prepend(std::vector<T>* to, const std::vector<T>& from) { to->insert(to->begin(), from.begin(), from.end()); }
 
-// The second chunk of each kind adds to the lists and replaces the header
-// and the message table; the first good extension blob is kept. Strings
-// empty, non-ASCII, and the longest a record holds.
+// The second chunk of each kind adds to the lists and replaces the header,
+// the message table and the opaque block; the first good extension blob is
+// kept. Strings empty, non-ASCII, and the longest a record holds.
 void MakeRepeated(Bytes* bytes, pack::Payload* expected) {
   pack::Payload first, second;
   first.header = {3, u"setup.exe /u", u"http://a"}, second.header = {HEADER_WAIT_FOR_COMMAND, u"", u"done.html"};
@@ -46,9 +46,9 @@ void MakeRepeated(Bytes* bytes, pack::Payload* expected) {
   first.registry = {{0x80000002u, u"Software\\App"}};
   second.registry = {{0x80000001u, std::u16string(519, u'k')}};
   first.folderTrees = {u"cache\\*.*", u"#AppData#\\App\\*.log"}, second.folderTrees = {u"logs\\*.txt"};
-  first.hasExtension = second.hasExtension = second.hasOpaque = true;
+  first.hasExtension = first.hasOpaque = second.hasExtension = second.hasOpaque = true;
   first.extensionContent = pack::ExtensionPathContent(u"C:\\ext.dll");
-  second.extensionContent = Bytes(300, 0x4D), second.opaque = {1, 2, 3, 4};
+  second.extensionContent = Bytes(300, 0x4D), first.opaque = {9}, second.opaque = {1, 2, 3, 4};
   *bytes = pack::EncodePayload(first);
   bytes->resize(bytes->size() - 12);  // no end chunk between the two
   *bytes = *bytes + pack::EncodePayload(second);

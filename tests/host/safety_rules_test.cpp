@@ -40,7 +40,7 @@ TEST(PathSpelling, DevicePrefixesGiveThePlainFormAndOtherDevicesAreUnknown) {
 
 TEST(PathSpelling, AColonAnywhereButAfterTheDriveLetterIsAStream) {
   for (const char16_t* path : {u"C:\\Users\\Public\\Desktop::$INDEX_ALLOCATION", u"C:\\App\\file.txt:hidden",
-                               u"file:stream", u"\\\\?\\C:\\x:y", u"\\\\server\\share\\a:b", u"::$DATA"})
+                               u"file:stream", u"\\\\?\\C:\\x:y", u"\\\\server\\share\\a:b", u"::$DATA", u"1:x"})
     EXPECT_TRUE(HasStreamColon(path) && IsUnsafeSpelling(path))
         << std::string(path, path + std::char_traits<char16_t>::length(path));
   for (const char16_t* path : {u"C:\\App\\file.txt", u"C:relative", u"\\\\?\\C:\\x", u"Samples\\*.*", u""})
@@ -87,6 +87,7 @@ TEST(ProtectedRegistryKeys, SharedKeysInAnySpellingButNotTheirSubkeys) {
       {hkcu, u"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders", true},
       {hklm, u"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System", true},
       {hklm, u"Software\\Microsoft\\Windows\\Run", false},
+      {hklm, u"Software\\Vendor\\Windows\\CurrentVersion\\Run", false},
       {hklm, u"Software\\ODBC\\ODBCINST.INI", true},
       {hklm, u"Software\\Vendor", false},
       {hklm, u"Software\\Classes", true},
@@ -113,8 +114,9 @@ TEST(ProtectedRegistryKeys, SharedKeysInAnySpellingButNotTheirSubkeys) {
       {hklm, u"SYSTEM\\ControlSet001\\Control\\Session Manager\\Environment", true},
       {hklm, u"System\\ControlSet002", true},
       {hklm, u"System\\ControlSetX\\Services", false},
+      {hklm, u"System\\ControlSet\\Services", false},
       {hklm, u"System\\CurrentControlSet\\Services\\MyDriver", false},
-      {hklm, u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\a\\b\\c\\d\\e\\f\\g", false},
+      {hklm, u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\a\\b\\c\\d\\e\\f\\g\\h", false},
   };
   for (const auto& c : cases) {
     const std::u16string path = c.path;

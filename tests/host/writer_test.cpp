@@ -13,7 +13,8 @@ Bytes Stub(uint32_t field) {
 TEST(AttachPayload, ReplacesWhateverFollowsTheProgramProper) {
   Bytes out, again;
   std::string error;
-  ASSERT_TRUE(pack::AttachPayload(Stub(64), {1, 2}, &out, &error)) << error;
+  // An unpatched field (0) takes the whole file as the program.
+  ASSERT_TRUE(pack::AttachPayload(Stub(0), {1, 2}, &out, &error)) << error;
   EXPECT_EQ(out, Stub(64) + Bytes({1, 2}));
   // An old payload may hold the marker bytes: re-packing still finds the
   // program's own field.

@@ -101,9 +101,11 @@ pack::Payload BasePayload() {
 std::vector<Case> ContainerCases() {
   const Outcome C = Outcome::kCompletes, D = Outcome::kDamaged, U = Outcome::kDamagedUntitled;
   const size_t files = Start(CHUNK_FILES);
-  Bytes wrap = Cut(files);  // an unknown chunk of size 2^64-1 before the files
+  // An unknown chunk before the files whose size, added to the position,
+  // would wrap round to its own header: the walk would never end.
+  Bytes wrap = Cut(files);
   pack::AppendChunk(&wrap, 0x4242, {1, 2, 3, 4});
-  pack::WriteU32(&wrap[files + 4], ~0u);
+  pack::WriteU32(&wrap[files + 4], ~0u - 11);
   pack::WriteU32(&wrap[files + 8], ~0u);
   wrap = wrap + From(files);
   Bytes flags = Base();
@@ -123,7 +125,7 @@ std::vector<Case> ContainerCases() {
       {"cut-before-end", Cut(Start(CHUNK_END)), D, "ends just before the end chunk"},
       {"files-size-past-end", Resized(CHUNK_FILES, Base().size() - files - 11), D, "one byte past the file's end"},
       {"header-size-above-4gib", Resized(CHUNK_HEADER, Size(CHUNK_HEADER) + (1ull << 32)), U, "its body plus 4 GiB"},
-      {"unknown-size-max", wrap, D, "an unknown chunk of size 2^64-1: the position must not wrap"},
+      {"unknown-size-max", wrap, D, "an unknown chunk of size 2^64-12: the position must not wrap"},
       {"end-size-above-4gib", Resized(CHUNK_END, (1ull << 32) + 5), C, "the end chunk's size is never read"},
       {"files-size-zero-with-body", Resized(CHUNK_FILES, 0), D, "a files chunk of size 0 followed by its body"},
       {"files-count-max", Patched(CHUNK_FILES, 0, {0xFF, 0xFF, 0xFF, 0xFF}), D, "a files count of 2^32-1"},

@@ -49,17 +49,16 @@ TEST(VerifyTest, TopLevelRegistryKeysAreErrorsInAnySpelling) {
           "E registry[1].path: ", "with its trailing backslash", "E registry[2].path: ", "E registry[3].path: ",
           "-E registry[4].", "-E registry[5].",  // Software64 is an alias only under HKLM
           "E registry[6].path: ", "E registry[7].path: "});
-  // The program's table of keys that hold other programs' data; a key right below Software is a vendor's.
+  // The program's table of keys that hold other programs' data (its rows are
+  // the safety rules' test); a value below one is the application's own, a
+  // key right below Software a vendor's.
   Expect(LintOnly("registry", R"([
-      {"root": "HKLM", "path": "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"}, {"root": "HKCU", "path": "software\\microsoft"},
-      {"root": "HKLM", "path": "Software\\Classes"}, {"root": "HKLM", "path": "System\\CurrentControlSet"},
-      {"root": "HKCR", "path": "CLSID"}, {"root": "HKU", "path": ".DEFAULT"},
+      {"root": "HKLM", "path": "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"},
       {"root": "HKLM", "path": "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sample App"},
       {"root": "HKCU", "path": "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "value": "Sample App"},
       {"root": "HKCU", "path": "Software\\Google"}, {"root": "HKLM", "path": "Software64\\Sample Vendor"}])"),
-         {"E registry[0].path: ", "holds other programs' data", "E registry[1].path: ", "E registry[2].path: ",
-          "E registry[3].path: ", "E registry[4].path: ", "E registry[5].path: ", "-registry[6]", "-registry[7]",
-          "W registry[8].path: \"Software\\Google\" is a whole vendor's key", "-registry[9]"});
+         {"E registry[0].path: ", "holds other programs' data", "-registry[1]", "-registry[2]",
+          "W registry[3].path: \"Software\\Google\" is a whole vendor's key", "-registry[4]"});
 }
 
 TEST(VerifyTest, FolderTreesAndPathsTheUninstallerWouldMisreadAreErrors) {
@@ -125,14 +124,19 @@ TEST(VerifyTest, RecordsAndPathsBeyondTheirBoundsAreErrors) {
          {"-E files[0]:", "E files[1]: the built path is 260 units with the install folder", "skips it"});
   Expect(LintOnly("folderTrees", "[\"" + std::string(228, 'd') + "\\\\*.*\"]"), {"E folderTrees[0]: the built path is 260 units"});
   Expect(LintOnly("installDir", "\"C:\\\\" + std::string(256, 'i') + "\""), {"E installDir: is 260 units long"});
+  Expect(LintOnly("registry", "[{\"root\": \"HKCU\", \"path\": \"" + std::string(520, 'k') + "\"}]"),
+         {"E registry[0]: the path is 520 units; a registry record holds at most 519"});
+  Expect(LintOnly("shortcuts", "[{\"folder\": \"C:\\\\" + std::string(774, 's') + "\", \"fileName\": \"a\"}]"),
+         {"E shortcuts[0]: folder, secondFolder and fileName together are 778 units; a shortcut record holds at most 777"});
 }
 
 TEST(VerifyTest, MessagesTakeExactlyTheirArgumentsAndFitTheirBuffer) {
   // 1023 units with the 260-unit path in place of "%s" leave 765 units of text.
-  Expect(LintOnly("messages", "[\"T\", \"Remove 100% of it?\", \"D\", \"Y\", \"A\", \"N\", \"O\", \"%s\", "
+  Expect(LintOnly("messages", "[\"T\", \"Remove 100% of it?\", \"D\", \"Y\", \"A\", \"N\", \"O\", \"%s %s\", "
                               "\"Read %s: 100% sure\", \"Read-only %d %s\", \"" + std::string(764, 'x') +
                               "%s\", \"Files %s\", \"2\", \"3\", \"R\"]"),
-         {"-E messages[1]:", "E messages[8]: ", "conversion \"% s\" at unit 12", "E messages[9]: ", "conversion \"%d\"",
+         {"-E messages[1]:", "E messages[7]: holds 2 \"%s\"; it takes exactly one",
+          "E messages[8]: ", "conversion \"% s\" at unit 12", "E messages[9]: ", "conversion \"%d\"",
           "E messages[10]: ", "it needs 1024 units; the message buffer holds 1023",
           "W messages[11]: ", "takes no argument"});
 }
