@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "bench.h"
+#include "driver/driver.h"
+#include "driver/run_state.h"
 #include "harness/harness.h"
 #include "payload/file_io.h"
 #include "payload/memory.h"
@@ -97,13 +99,15 @@ bool RunPayloadReadBenchmark(int repetitions, std::vector<Row>* rows) {
   // One untimed round first, so that both find the file in the cache; the
   // order of the two walks alternates from round to round.
   for (int round = -1; round < repetitions; ++round) {
-    UninstallData viaFile = {}, viaMemory = {};
+    UninstallData& viaFile = uninstallData;
+    UninstallData viaMemory = {};
+    viaFile = {};
     double fileMs = 0, memoryMs = 0;
     int fileStatus = PAYLOAD_OK, memoryStatus = PAYLOAD_OK;
     for (int walk = 0; walk < 2; ++walk) {
       const double start = NowMs();
       if ((walk + round) % 2 == 0) {
-        fileStatus = ReadPayloadFile(program.c_str(), offset, &viaFile);
+        fileStatus = ReadPayloadFromFile(program.c_str(), offset);
         fileMs = NowMs() - start;
       } else {
         memoryStatus = ReadThroughMemory(program, offset, &viaMemory);

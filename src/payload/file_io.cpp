@@ -107,22 +107,3 @@ PayloadSource MakeFileSource(FileSource* state, HANDLE file) {
   source.context = state;
   return source;
 }
-
-int ReadPayloadFile(const wchar_t* path, uint32_t payloadOffset, UninstallData* data) {
-  if (payloadOffset == 0) return PAYLOAD_NO_FILE;
-  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return PAYLOAD_NO_FILE;
-  SetFilePos(file, payloadOffset);
-  // The buffer is large; it lives on the heap only for this call.
-  FileSource* state;
-  if (!MemAlloc(sizeof(FileSource), &state)) {
-    CloseFileHandle(file);
-    return PAYLOAD_OUT_OF_MEMORY;
-  }
-  PayloadSource source = MakeFileSource(state, file);
-  int status = ReadPayloadChunks(&source, data);
-  MemRelease(&state);
-  CloseFileHandle(file);
-  return status;
-}

@@ -34,12 +34,6 @@ struct FileSource {
 // Starts at the handle's current position.
 PayloadSource MakeFileSource(FileSource* state, HANDLE file);
 
-// The result of ReadPayloadFile when there is nothing to read: no payload
-// recorded (offset 0) or the file could not be opened. Neither is reported.
+// The result of reading the program's payload when there is nothing to
+// read: the file could not be opened. It is not reported.
 enum { PAYLOAD_NO_FILE = -1 };
-
-// Opens path for reading (others may read it too), walks the payload that
-// begins at payloadOffset into data and closes the file. Returns a payload
-// status (PAYLOAD_OK, PAYLOAD_OUT_OF_MEMORY, PAYLOAD_READ_ERROR) or
-// PAYLOAD_NO_FILE.
-int ReadPayloadFile(const wchar_t* path, uint32_t payloadOffset, UninstallData* data);

@@ -1,6 +1,9 @@
-// The payload read from a real program file: the buffered file source must
-// give exactly what the memory source gives, across the buffer's edges, for
-// a library image larger than the buffer, and for truncations.
+// The payload read from a real program file, as the program reads its own:
+// the buffered file source must give exactly what the memory source gives,
+// across the buffer's edges, for a library image larger than the buffer,
+// and for truncations.
+#include "driver/driver.h"
+#include "driver/run_state.h"
 #include "payload/file_io.h"
 #include "payload/memory.h"
 #include "platform_test_support.h"
@@ -49,8 +52,10 @@ TEST(PayloadFileIo, TheFileSourceReadsWhatTheMemorySourceReads) {
       pack::Bytes file(programLength, 0xCC);
       file.insert(file.end(), payload.begin(), payload.begin() + cut);
       ASSERT_TRUE(harness::WriteWholeFile(path, file));
-      UninstallData fromFile = {}, fromMemory = {};
-      const int status = ReadPayloadFile(path.c_str(), programLength, &fromFile);
+      UninstallData& fromFile = uninstallData;
+      UninstallData fromMemory = {};
+      fromFile = {};
+      const int status = ReadPayloadFromFile(path.c_str(), programLength);
       MemorySource memory = {file.data() + programLength, cut, 0};
       PayloadSource source = MakeMemorySource(&memory);
       EXPECT_EQ(Describe(status, fromFile), Describe(ReadPayloadChunks(&source, &fromMemory), fromMemory));
@@ -60,8 +65,7 @@ TEST(PayloadFileIo, TheFileSourceReadsWhatTheMemorySourceReads) {
       EXPECT_EQ(MemLiveBlocks(), live);
     }
   }
-  UninstallData none = {};
-  EXPECT_EQ(ReadPayloadFile(scratch.Path(L"missing.exe").c_str(), 10, &none), PAYLOAD_NO_FILE);
+  EXPECT_EQ(ReadPayloadFromFile(scratch.Path(L"missing.exe").c_str(), 10), PAYLOAD_NO_FILE);
 }
 
 }  // namespace
