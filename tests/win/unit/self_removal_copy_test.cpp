@@ -114,7 +114,6 @@ TEST_F(SelfRemovalCopy, TheProgramProperIsCopiedLockedAndStartedHiddenInDeletion
   writeErrorAtStart = DWORD(-1);
   EXPECT_FALSE(Start(programProper.size() + 3001)) << "the file ends before payloadOffset";
   EXPECT_FALSE(Start(0)) << "no program proper";
-  EXPECT_FALSE(StartDeletionCopy(sandbox.Path(L"App\\missing.exe").c_str(), 1000));
   EXPECT_EQ(writeErrorAtStart, DWORD(-1)) << "nothing started";
   EXPECT_FALSE(sandbox.Exists(L"temp\\_uins2.exe"));
 }
