@@ -70,8 +70,9 @@ TEST_F(ExtensionHost, ADamagedBlobLoadsNothingAndMissingEntryPointsGiveTheDefaul
   EXPECT_EQ(CallExtension(EXT_REGISTRY_ENTRY, &key, 1), 1);
 }
 
-// An image goes to the first free number, and only that file is removed.
-TEST_F(ExtensionHost, ContentOf260BytesIsAPathAnd261AnImageWrittenToAFreeNumber) {
+// An image goes to the first free number, is checked before the load, and
+// only that file is removed.
+TEST_F(ExtensionHost, ContentOf260BytesIsAPathAnd261AnImageWrittenToAFreeNumberAndChecked) {
   Bytes content = PathTo(L"RETRAX_TEST_EXTENSION_DLL", L"lib\\ext.dll");
   content.resize(260, 0);
   Load(content);
@@ -91,11 +92,9 @@ TEST_F(ExtensionHost, ContentOf260BytesIsAPathAnd261AnImageWrittenToAFreeNumber)
   EXPECT_FALSE(harness::FileExists(scratch.Temp(L"tmp2.tmp")));
   EXPECT_TRUE(harness::FileExists(scratch.Temp(L"tmp1.tmp")));
   EXPECT_EQ(Log(), (Lines{"51 null", "52 null", "51 null", "52 null"}));
-}
 
-// Swapped between its writing and the load: the comparison under a
-// read-only hold refuses it.
-TEST_F(ExtensionHost, AnImageSwappedBeforeTheLoadIsRefused) {
+  // Swapped between its writing and the load: the comparison under a
+  // read-only hold refuses it.
   extensionImageWritten = [](const wchar_t* image) {
     harness::WriteWholeFile(image, Embedded(L"RETRAX_TEST_EXTENSION_FILE_ONLY_DLL"));
   };

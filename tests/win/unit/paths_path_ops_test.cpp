@@ -5,7 +5,7 @@
 
 namespace {
 
-TEST(TextOps, WhatDoesNotFitIsRefusedAndLeavesNoShortenedPath) {
+TEST(TextOps, WhatDoesNotFitIsRefusedTrailingBackslashesAndAsciiCaseFolding) {
   wchar_t buffer[8] = L"C:\\A", name[16], path[RX_MAX_PATH];
   EXPECT_TRUE(AppendText(buffer, 8, L"\\BC"));  // 7 units and the terminator
   EXPECT_FALSE(AppendText(buffer, 8, L"D"));
@@ -20,11 +20,9 @@ TEST(TextOps, WhatDoesNotFitIsRefusedAndLeavesNoShortenedPath) {
   wcscpy(path, std::wstring(RX_MAX_PATH - 1, L'a').c_str());
   EXPECT_FALSE(AddBackslash(path));
   EXPECT_EQ(wcslen(path), (size_t)RX_MAX_PATH - 1);
-}
 
-// An empty path gains no backslash (it would name the drive's root), and a
-// root keeps its own.
-TEST(TextOps, TrailingBackslashesAndCaseFoldingOfAsciiLettersOnly) {
+  // An empty path gains no backslash (it would name the drive's root), and a
+  // root keeps its own; only A-Z fold.
   const wchar_t* cases[][3] = {// path, AddBackslash, RemoveBackslash
                                {L"", L"", L""}, {L"C:\\A", L"C:\\A\\", L"C:\\A"}, {L"C:\\", L"C:\\", L"C:\\"}};
   for (const auto& c : cases) {
@@ -36,7 +34,7 @@ TEST(TextOps, TrailingBackslashesAndCaseFoldingOfAsciiLettersOnly) {
   }
   EXPECT_TRUE(EqualNoCase(L"C:\\Program Files\\App", L"c:\\PROGRAM FILES\\app"));
   EXPECT_FALSE(EqualNoCase(L"\u00C9t\u00E9", L"\u00E9t\u00E9"));
-  EXPECT_FALSE(EqualNoCase(L"[", L"{")) << "only A-Z fold, not the neighbouring punctuation";
+  EXPECT_FALSE(EqualNoCase(L"[", L"{")) << "the neighbouring punctuation";
 }
 
 // CREATE_ALWAYS would empty a file of someone else's: taken names are

@@ -18,14 +18,12 @@ class Folders : public RunTest {
     RunTest::SetUp();
     ASSERT_TRUE(sandbox.ok() && sandbox.MakeFolder(L"app"));
     GetCurrentDirectoryW(MAX_PATH, savedFolder_);
-    hadTemp_ = GetEnvironmentVariableW(L"TMP", savedTemp_, MAX_PATH) - 1 < MAX_PATH - 1;
     run.isNT = true;
     wcscpy(run.installDir, (sandbox.Path(L"app") + L"\\").c_str());
   }
   void TearDown() override {
     sys = savedTable_;
     SetCurrentDirectoryW(savedFolder_);  // out of the sandbox, so it can go
-    SetEnvironmentVariableW(L"TMP", hadTemp_ ? savedTemp_ : nullptr);
     ResetProtectedFolders();
     RunTest::TearDown();
   }
@@ -38,7 +36,7 @@ class Folders : public RunTest {
   // Makes sandbox\relative the temporary folder, one of the protected ones.
   void ProtectAsTemp(const std::wstring& relative) {
     ASSERT_TRUE(sandbox.MakeFolder(relative));
-    SetEnvironmentVariableW(L"TMP", sandbox.Path(relative).c_str());
+    environment.Set(L"TMP", sandbox.Path(relative));
     ResetProtectedFolders();
   }
   std::wstring CurrentFolder() {
@@ -56,56 +54,49 @@ class Folders : public RunTest {
   harness::Sandbox sandbox;
 
  private:
+  harness::ScopedEnvironment environment;
   const SystemCallTable savedTable_ = sys;
-  wchar_t savedFolder_[MAX_PATH], savedTemp_[MAX_PATH] = L"";
-  bool hadTemp_ = false;
+  wchar_t savedFolder_[MAX_PATH];
 };
 
 // A text without a backslash is a pattern over installDir. What resists
 // (a held file, the protected temporary folder) keeps its folder and every
-// folder above. An installDir that is not absolute names no tree.
+// folder above. A search for "*.doc" finds Report.docx by its short name
+// REPO~xxx.DOC; a folder named "..." is entered as "." (the folder itself,
+// without end); "x." is entered as its neighbour "x". An installDir that is
+// not absolute names no tree.
 TEST_F(Folders, TreePatternsTakeTheirFilesAndEveryFolderLeftEmptyButNothingThatResists) {
   Files({L"cache\\a\\1.tmp", L"cache\\b\\c\\2.tmp", L"cache\\tmp\\nested\\n.tmp", L"logs\\today.log",
          L"logs\\notes.txt", L"logs\\old\\1.log", L"held\\in-use.dat", L"held\\other\\x.dat", L"x.bak",
-         L"sub\\deep\\y.bak", L"keep.txt"});
+         L"sub\\deep\\y.bak", L"keep.txt", L"docs\\Report.docx", L"docs\\Memo.doc", L"odd\\x\\in-x.txt",
+         L"odd\\plain.txt"});
+  const std::wstring odd = L"\\\\?\\" + sandbox.Path(L"app\\odd\\");
+  ASSERT_TRUE(CreateDirectoryW((odd + L"...").c_str(), nullptr) && CreateDirectoryW((odd + L"x.").c_str(), nullptr));
+  ASSERT_TRUE(harness::WriteWholeFile(odd + L"...\\inner.txt", {'x'}));
   ProtectAsTemp(L"app\\cache\\tmp");
   HANDLE held =
       CreateFileW(sandbox.Path(L"app\\held\\in-use.dat").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  Trees({u"#InstallDir#\\cache\\*.*", u"logs\\*.log", u"held\\*.*", u"*.bak"});
+  Trees({u"#InstallDir#\\cache\\*.*", u"logs\\*.log", u"held\\*.*", u"*.bak", u"docs\\*.doc", u"odd\\*.*"});
   RemoveFolderTrees();
   CloseHandle(held);
   EXPECT_EQ(CurrentFolder(), sandbox.Path(L"app"));
-  for (const wchar_t* gone :
-       {L"cache\\a", L"cache\\b", L"logs\\today.log", L"logs\\old", L"held\\other", L"x.bak", L"sub"})
+  for (const wchar_t* gone : {L"cache\\a", L"cache\\b", L"logs\\today.log", L"logs\\old", L"held\\other", L"x.bak",
+                              L"sub", L"docs\\Memo.doc", L"odd\\x"})
     EXPECT_FALSE(Exists(gone)) << harness::Narrow(gone);
-  for (const wchar_t* kept : {L"logs\\notes.txt", L"held\\in-use.dat", L"keep.txt", L"cache\\tmp\\nested\\n.tmp"})
+  for (const wchar_t* kept : {L"logs\\notes.txt", L"held\\in-use.dat", L"keep.txt", L"cache\\tmp\\nested\\n.tmp",
+                              L"docs\\Report.docx"})
     EXPECT_TRUE(Exists(kept)) << harness::Narrow(kept);
+  EXPECT_TRUE(harness::FileExists(odd + L"...\\inner.txt"));
+  EXPECT_TRUE(harness::FileExists(odd + L"x."));
+  RemoveDirectoryW((odd + L"x.").c_str());
+  DeleteFileW((odd + L"...\\inner.txt").c_str());
+  RemoveDirectoryW((odd + L"...").c_str());
 
   ASSERT_TRUE(SetCurrentDirectoryW(sandbox.root().c_str()));
   wcscpy(run.installDir, L"app\\");
   Trees({u"logs\\*.*"});
   RemoveFolderTrees();
   EXPECT_TRUE(Exists(L"logs\\notes.txt"));
-}
-
-// A search for "*.doc" finds Report.docx by its short name REPO~xxx.DOC; a
-// folder named "..." is entered as "." (the folder itself, without end);
-// "x." is entered as its neighbour "x".
-TEST_F(Folders, TreeWalkLeavesShortNameHitsAndNamesThePlatformRewrites) {
-  Files({L"docs\\Report.docx", L"docs\\Memo.doc", L"odd\\x\\in-x.txt", L"odd\\plain.txt"});
-  const std::wstring odd = L"\\\\?\\" + sandbox.Path(L"app\\odd\\");
-  ASSERT_TRUE(CreateDirectoryW((odd + L"...").c_str(), nullptr) && CreateDirectoryW((odd + L"x.").c_str(), nullptr));
-  ASSERT_TRUE(harness::WriteWholeFile(odd + L"...\\inner.txt", {'x'}));
-  Trees({u"docs\\*.doc", u"odd\\*.*"});
-  RemoveFolderTrees();
-  EXPECT_FALSE(Exists(L"docs\\Memo.doc"));
-  EXPECT_TRUE(Exists(L"docs\\Report.docx"));
-  EXPECT_FALSE(Exists(L"odd\\x")) << "the real x is walked by its own entry";
-  EXPECT_TRUE(harness::FileExists(odd + L"...\\inner.txt"));
-  EXPECT_TRUE(harness::FileExists(odd + L"x."));
-  RemoveDirectoryW((odd + L"x.").c_str());
-  DeleteFileW((odd + L"...\\inner.txt").c_str());
-  RemoveDirectoryW((odd + L"...").c_str());
 }
 
 // Wine 8 cannot make junctions or symbolic links, so the platform's answers
@@ -132,30 +123,6 @@ DWORD WINAPI AttributesMarkingLinks(LPCWSTR path) {
   return attributes != INVALID_FILE_ATTRIBUTES && IsLink(path) ? attributes | FILE_ATTRIBUTE_REPARSE_POINT : attributes;
 }
 
-TEST_F(Folders, LinksAreNeitherEnteredNorRemovedByAnyPhase) {
-  realCalls = sys;
-  sys.FindFirstFileW = FindFirstMarkingLinks;
-  sys.FindNextFileW = FindNextMarkingLinks;
-  sys.GetFileAttributesW = AttributesMarkingLinks;
-  Files({L"tree\\a.txt", L"tree\\link\\keep.txt", L"only\\link\\keep.txt"});
-  for (const wchar_t* folder : {L"app\\empty\\link\\sub", L"app\\menu\\link\\App", L"app\\entry\\link"})
-    ASSERT_TRUE(sandbox.MakeFolder(folder));
-  pack::Payload payload;
-  payload.folderTrees = {u"tree\\*.*", u"only\\link\\*.*"};
-  payload.files = {{At(L"app\\entry\\link"), u"", 0}, {At(L"app\\empty\\link\\sub"), u"gone.txt", 0}};
-  payload.shortcuts = {{3, At(L"app\\menu\\link\\App"), u"", u""}};
-  Load(payload);
-  RemoveFiles();
-  RemoveFolderTrees();
-  RemoveShortcutFolders();
-  PruneInstallFolders();
-  for (const wchar_t* gone : {L"tree\\a.txt", L"menu\\link\\App", L"empty\\link\\sub"})
-    EXPECT_FALSE(Exists(gone)) << harness::Narrow(gone);
-  for (const wchar_t* kept :
-       {L"entry\\link", L"tree\\link\\keep.txt", L"only\\link\\keep.txt", L"menu\\link", L"empty\\link"})
-    EXPECT_TRUE(Exists(kept)) << harness::Narrow(kept);
-}
-
 // Every path a phase hands to DeleteFileW or RemoveDirectoryW.
 std::vector<std::wstring> actedOn;
 BOOL WINAPI DeleteRecorded(LPCWSTR path) { return actedOn.push_back(path), realCalls.DeleteFileW(path); }
@@ -164,19 +131,26 @@ BOOL WINAPI RemoveRecorded(LPCWSTR path) { return actedOn.push_back(path), realC
 // "x::$INDEX_ALLOCATION" names the folder x itself on NTFS and "f:s" a
 // part of f; a GLOBALROOT path may be any folder of any volume. Wine knows
 // neither, so the proof is that no such path reaches the platform from any
-// record kind.
-TEST_F(Folders, StreamsAndDevicePathsWithoutAPlainFormReachNoCall) {
+// record kind. Links are neither entered nor removed by any phase.
+TEST_F(Folders, StreamsAndDevicePathsWithoutAPlainFormReachNoCallAndLinksStay) {
   realCalls = sys;
   sys.DeleteFileW = DeleteRecorded;
   sys.RemoveDirectoryW = RemoveRecorded;
+  sys.FindFirstFileW = FindFirstMarkingLinks;
+  sys.FindNextFileW = FindNextMarkingLinks;
+  sys.GetFileAttributesW = AttributesMarkingLinks;
   actedOn.clear();
-  Files({L"s\\f.txt"});
+  Files({L"s\\f.txt", L"tree\\a.txt", L"tree\\link\\keep.txt", L"only\\link\\keep.txt"});
+  for (const wchar_t* folder : {L"app\\empty\\link\\sub", L"app\\menu\\link\\App", L"app\\entry\\link"})
+    ASSERT_TRUE(sandbox.MakeFolder(folder));
   const std::u16string s = At(L"app\\s"), device = u"\\\\?\\GLOBALROOT\\Device\\HarddiskVolume1" + s.substr(2);
   pack::Payload payload;
   payload.files = {{s + u"::$INDEX_ALLOCATION", u"", 0}, {s, u"f.txt:hidden", 0}, {device, u"f.txt", 0},
-                   {device, u"", 0}};
-  payload.shortcuts = {{1, s + u"\\x:y", u"", u"a.lnk"}, {1, device, u"", u"f.txt"}};
-  payload.folderTrees = {u"#InstallDir#\\s::$INDEX_ALLOCATION\\*.*", u"\\\\?\\GLOBALROOT#InstallDir#\\s\\*.*"};
+                   {device, u"", 0}, {At(L"app\\entry\\link"), u"", 0}, {At(L"app\\empty\\link\\sub"), u"gone.txt", 0}};
+  payload.shortcuts = {{1, s + u"\\x:y", u"", u"a.lnk"}, {1, device, u"", u"f.txt"},
+                       {3, At(L"app\\menu\\link\\App"), u"", u""}};
+  payload.folderTrees = {u"#InstallDir#\\s::$INDEX_ALLOCATION\\*.*", u"\\\\?\\GLOBALROOT#InstallDir#\\s\\*.*",
+                         u"tree\\*.*", u"only\\link\\*.*"};
   Load(payload);
   RemoveFiles();
   RemoveFolderTrees();
@@ -186,7 +160,11 @@ TEST_F(Folders, StreamsAndDevicePathsWithoutAPlainFormReachNoCall) {
   for (const std::wstring& path : actedOn)
     EXPECT_TRUE(path.find(L':', 2) == std::wstring::npos && path.find(L"GLOBALROOT") == std::wstring::npos)
         << harness::Narrow(path);
-  EXPECT_TRUE(Exists(L"s\\f.txt"));
+  for (const wchar_t* gone : {L"tree\\a.txt", L"menu\\link\\App", L"empty\\link\\sub"})
+    EXPECT_FALSE(Exists(gone)) << harness::Narrow(gone);
+  for (const wchar_t* kept : {L"s\\f.txt", L"entry\\link", L"tree\\link\\keep.txt", L"only\\link\\keep.txt",
+                              L"menu\\link", L"empty\\link"})
+    EXPECT_TRUE(Exists(kept)) << harness::Narrow(kept);
 }
 
 // A folder named "junction" stands for one that another program re-points

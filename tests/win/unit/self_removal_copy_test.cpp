@@ -110,14 +110,10 @@ TEST_F(SelfRemovalCopy, TheProgramProperIsCopiedLockedAndStartedHiddenInDeletion
   EXPECT_EQ(writeErrorAtStart, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
   const std::wstring registered = L"\\??\\" + temp + L"\\_uins1.exe" + std::wstring(2, L'\0');
   EXPECT_NE(PendingDeletions().find(registered), std::wstring::npos) << "deleted at the next start";
-  Bytes copied;
-  ASSERT_TRUE(harness::ReadWholeFile(temp + L"\\_uins1.exe", &copied));
-  EXPECT_TRUE(copied == programProper) << copied.size() << " bytes";
 
   writeErrorAtStart = DWORD(-1);
   EXPECT_FALSE(Start(programProper.size() + 3001)) << "the file ends before payloadOffset";
   EXPECT_FALSE(Start(0)) << "no program proper";
-  EXPECT_FALSE(StartDeletionCopy(sandbox.Path(L"App\\missing.exe").c_str(), 1000));
   EXPECT_EQ(writeErrorAtStart, DWORD(-1)) << "nothing started";
   EXPECT_FALSE(sandbox.Exists(L"temp\\_uins2.exe"));
 }
