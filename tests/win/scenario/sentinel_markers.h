@@ -40,7 +40,9 @@ class MarkedScenario : public RemovalScenario {
       folders.push_back(path);
     for (const std::wstring& folder : folders) {
       const std::wstring name = folder + L"\\retrax-sentinel-" + sandbox.name();
-      if (folder.empty() || !CreateDirectoryW(name.c_str(), nullptr)) continue;
+      // One left by a run that was killed has this sandbox's name too: ours.
+      if (folder.empty() || (!CreateDirectoryW(name.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS))
+        continue;
       markerFolders.push_back(name);
       for (const std::wstring& file : {name + L".txt", name + L"\\inside.txt"})
         if (WriteWholeFile(file, {'s'})) markerFiles.push_back(file);
