@@ -34,7 +34,8 @@ void Prepend(std::vector<T>* to, const std::vector<T>& from) { to->insert(to->be
 
 // The second chunk of each kind adds to the lists and replaces the header,
 // the message table and the opaque block; the first good extension blob is
-// kept. Strings empty, non-ASCII, and the longest a record holds.
+// kept, and so is the table when a later chunk holds no table or an empty
+// first one. Strings empty, non-ASCII, and the longest a record holds.
 void MakeRepeated(Bytes* bytes, pack::Payload* expected) {
   pack::Payload first, second;
   first.header = {3, u"setup.exe /u", u"http://a"}, second.header = {HEADER_WAIT_FOR_COMMAND, u"", u"done.html"};
@@ -52,6 +53,11 @@ void MakeRepeated(Bytes* bytes, pack::Payload* expected) {
   *bytes = pack::EncodePayload(first);
   bytes->resize(bytes->size() - 12);  // no end chunk between the two
   *bytes = *bytes + pack::EncodePayload(second);
+  const Bytes end(bytes->end() - 12, bytes->end());
+  bytes->resize(bytes->size() - 12);
+  pack::AppendChunk(bytes, CHUNK_MESSAGES, pack::EncodeMessages({}));
+  pack::AppendChunk(bytes, CHUNK_MESSAGES, pack::EncodeMessages({{}, {u"never read"}}));
+  *bytes = *bytes + end;
   *expected = second;
   Prepend(&expected->files, first.files);
   Prepend(&expected->shortcuts, first.shortcuts);
