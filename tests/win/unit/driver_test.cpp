@@ -3,6 +3,11 @@
 // CommandLineRun, show what each switch does), and the hidden main window.
 #include "driver/command_line.h"
 #include "driver_test_support.h"
+// after windows.h
+#include <commctrl.h>
+#include <uxtheme.h>
+
+#include <vector>
 
 namespace {
 
@@ -94,6 +99,66 @@ TEST_F(MainWindow, ClosedFromOutsideItEndsTheRunWithoutWaiting) {
   DestroyMainWindow();
   KillTimer(nullptr, timer);
   EXPECT_LT(GetTickCount() - start, 1000u) << "the final drain waited for a quit message that was gone";
+}
+
+std::vector<WPARAM> barPositions;
+LRESULT CALLBACK RecordBar(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == PBM_SETPOS) barPositions.push_back(wParam);
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// The bar is sent a position only when the shown percentage changes, and
+// never one past 100.
+TEST_F(MainWindow, TheBarMovesOncePerShownPercentageAndNeverPast100) {
+  WNDCLASSW barClass = {};
+  barClass.lpfnWndProc = RecordBar;
+  barClass.hInstance = GetModuleHandleW(nullptr);
+  barClass.lpszClassName = L"RetraxTestBar";
+  ASSERT_TRUE(RegisterClassW(&barClass));
+  run.progressBar = CreateWindowExW(0, L"RetraxTestBar", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  for (uint32_t percentage : {0u, 150u, 100u, 150u, 5u, 5u}) SetProgress(percentage);
+  EXPECT_EQ(barPositions, (std::vector<WPARAM>{100, 5}));
+  DestroyWindow(run.progressBar);
+  UnregisterClassW(L"RetraxTestBar", GetModuleHandleW(nullptr));
+}
+
+// Controls get the dialog's font at normal weight, whatever weight the
+// template's font has; its face and size stay.
+TEST_F(MainWindow, DialogControlsGetTheDialogsFontAtNormalWeight) {
+  HWND dialog = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  HWND control = CreateWindowExW(0, L"STATIC", L"x", WS_CHILD, 0, 0, 1, 1, dialog, nullptr, nullptr, nullptr);
+  LOGFONTW bold = {};
+  bold.lfHeight = -11;
+  bold.lfWeight = FW_BOLD;
+  wcscpy(bold.lfFaceName, L"Tahoma");
+  HFONT font = CreateFontIndirectW(&bold);
+  SendMessageW(dialog, WM_SETFONT, (WPARAM)font, 0);
+  ApplyDialogFont(dialog);
+  LOGFONTW given = {};
+  ASSERT_NE(GetObjectW((HFONT)SendMessageW(control, WM_GETFONT, 0, 0), sizeof given, &given), 0);
+  EXPECT_EQ(given.lfWeight, FW_NORMAL);
+  EXPECT_EQ(given.lfHeight, -11);
+  EXPECT_STREQ(given.lfFaceName, L"Tahoma");
+  DestroyWindow(dialog);
+  DeleteObject(font);
+}
+
+// A quiet run of an empty payload: header bit 1 keeps the visual styles for
+// the whole window; without it they stay for the frames alone.
+TEST_F(MainWindow, HeaderBit1KeepsTheVisualStylesOrRestrictsThemToTheFrames) {
+  typedef DWORD(WINAPI * GetProperties)();
+  const GetProperties get = (GetProperties)(void*)GetProcAddress(run.themeLibrary, "GetThemeAppProperties");
+  ASSERT_TRUE(get != nullptr && run.setThemeProperties != nullptr);
+  for (uint32_t flags : {(uint32_t)HEADER_KEEP_VISUAL_STYLES, 0u}) {
+    run.setThemeProperties(STAP_ALLOW_NONCLIENT | STAP_ALLOW_CONTROLS);
+    pack::Payload payload;
+    payload.header.flags = flags;
+    Load(payload);
+    run.quiet = run.switchS = true;
+    EXPECT_EQ(RunUninstallSteps(), 0);
+    EXPECT_EQ(get(), flags != 0 ? (DWORD)(STAP_ALLOW_NONCLIENT | STAP_ALLOW_CONTROLS) : (DWORD)STAP_ALLOW_NONCLIENT);
+    UnregisterClassW(kMainWindowClass, GetModuleHandleW(nullptr));
+  }
 }
 
 }  // namespace
