@@ -9,7 +9,9 @@
 //   F path   DeleteFileW
 //   D path   RemoveDirectoryW
 //   K key    the key with all its subkeys
-// Exit code: the number of entries that failed (0 when all went).
+// Exit code: the loop's own time in microseconds (the performance counter
+// around it, the list's read left out) when every entry went; else minus
+// the number that failed, -1 too when the list cannot be read.
 #include <windows.h>
 
 namespace {
@@ -62,6 +64,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   CloseHandle(file);
   text[size / sizeof(wchar_t)] = 0;
 
+  LARGE_INTEGER frequency, start, stop;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&start);
   int failures = 0;
   for (wchar_t* line = text; *line;) {
     wchar_t* end = line;
@@ -80,6 +85,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     }
     line = more ? end + 1 : end;
   }
+  QueryPerformanceCounter(&stop);
   HeapFree(GetProcessHeap(), 0, text);
-  return failures;
+  if (failures > 0) return -failures;
+  return (int)((double)(stop.QuadPart - start.QuadPart) * 1e6 / (double)frequency.QuadPart);
 }

@@ -128,7 +128,8 @@ int main(int argc, char** argv) {
   printf("Ratio, which the goal is for: the median of the ratios of the runs paired in each round (in a\n"
          "round every kind of run goes once, in turn). Beside it the ratio of the median times and of the\n"
          "fastest times. Repetitions: %s. Uninstall and start-up times run from the start of a process\n"
-         "to its end or to its first box; payload times are of the walk alone, inside one process.\n",
+         "to its end or to its first box, but for the removal alone, which each process times itself\n"
+         "after its start-up; payload times are of the walk alone, inside one process.\n",
          counts.c_str());
   printf("Goals: %s.\n", allMet ? "all met" : "not all met, see the table");
   bool valid = true;

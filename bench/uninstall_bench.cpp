@@ -12,6 +12,13 @@
 // confirmation's message box. What a confirmed run costs over /Q, less the
 // platform's part, is what the program's own handling of its windows costs.
 //
+// And the removal alone, on the first two shapes below, timed inside each
+// process after its start-up: the baseline times its own loop, and
+// bench/removal_bench_program.cpp, started as /S is, times the program's
+// removal sequence (RemoveEverything). Under an emulator, where the start
+// of every library is magnified, the whole runs measure mostly the
+// libraries' start-up; these measure what the program does.
+//
 // The application: 10,000 files, 50 in each of 200 folders three levels
 // deep (8 x 4 x 5), listed parents first as an installer writes them; 500
 // shortcut files in 10 groups of a start-menu folder; 2,000 registry keys
@@ -171,6 +178,9 @@ enum Mode {
   kQuiet,
   kConfirmed,
   kSilentLog,  // /S with a log (/L) beside the install folder
+  // The removal sequence alone (retrax_bench_removal.exe /S).
+  kRemoval,
+  kSparseRemoval,
   // The windows alone (retrax_bench_window.exe).
   kWindowPlatform,
   kWindowRetrax,
@@ -180,12 +190,15 @@ enum Mode {
 
 const wchar_t* const kModeNames[kModeCount] = {L"baseline",  L"/S",        L"sparse baseline", L"sparse /S",
                                                L"empty baseline", L"empty /S", L"/Q", L"confirmed", L"/S /L",
+                                               L"removal", L"sparse removal",
                                                L"platform window", L"program's window", L"box"};
 
 bool IsWindowMode(int mode) { return mode >= kWindowPlatform; }
+bool IsBaseline(int mode) { return mode == kBaseline || mode == kSparseBaseline || mode == kEmptyBaseline; }
 
 struct Timed {
   double ms = 0;
+  double inside = 0;  // what the process timed itself (the window ways, the baseline, the removal)
   std::string problem;
 };
 
@@ -225,12 +238,13 @@ Timed TimeRun(const harness::Sandbox& sandbox, Mode mode, const std::wstring& pr
     return timed;
   }
   timed.ms = NowMs() - start - answering;
-  if (IsWindowMode(mode)) {
-    // The window program's own time of its windows, in microseconds.
+  if (IsWindowMode(mode) || IsBaseline(mode) || mode == kRemoval || mode == kSparseRemoval) {
+    // The program's own time of its timed part, in microseconds.
     if (process.exitCode() > 0x7FFFFFFF) {
-      timed.problem = "the window program failed";
+      timed.problem = "exit code " + std::to_string((long)process.exitCode());
     } else {
-      timed.ms = process.exitCode() / 1000.0 - answering;
+      timed.inside = process.exitCode() / 1000.0;
+      if (IsWindowMode(mode)) timed.ms = timed.inside - answering;
     }
   } else if (process.exitCode() != 0) {
     timed.problem = "exit code " + std::to_string((long)process.exitCode());
@@ -243,10 +257,11 @@ Timed TimeRun(const harness::Sandbox& sandbox, Mode mode, const std::wstring& pr
 
 bool RunUninstallBenchmark(int repetitions, std::vector<Row>* rows) {
   harness::Sandbox sandbox;
-  harness::Bytes baselineProgram, windowProgram;
+  harness::Bytes baselineProgram, windowProgram, removalProgram;
   if (!sandbox.ok() || harness::RetraxProgram().empty() ||
       !harness::LoadEmbeddedFile(L"RETRAX_BENCH_BASELINE_EXE", &baselineProgram) ||
-      !harness::LoadEmbeddedFile(L"RETRAX_BENCH_WINDOW_EXE", &windowProgram)) {
+      !harness::LoadEmbeddedFile(L"RETRAX_BENCH_WINDOW_EXE", &windowProgram) ||
+      !harness::LoadEmbeddedFile(L"RETRAX_BENCH_REMOVAL_EXE", &removalProgram)) {
     fprintf(stderr, "uninstall benchmark: no sandbox or no embedded programs\n");
     return false;
   }
@@ -266,7 +281,7 @@ bool RunUninstallBenchmark(int repetitions, std::vector<Row>* rows) {
     return false;
   }
 
-  Samples times[kModeCount];
+  Samples times[kModeCount], inside[kModeCount];
   std::string problem;
   for (int round = 0; round < repetitions; ++round) {
     // Each round starts with another kind of run: whatever the machine
@@ -274,7 +289,7 @@ bool RunUninstallBenchmark(int repetitions, std::vector<Row>* rows) {
     // falls on each kind alike.
     for (int step = 0; step < kModeCount; ++step) {
       const int mode = (round + step) % kModeCount;
-      const bool small = mode == kSparseBaseline || mode == kSparseSilent;
+      const bool small = mode == kSparseBaseline || mode == kSparseSilent || mode == kSparseRemoval;
       const bool none = mode == kEmptyBaseline || mode == kEmptySilent;
       const Installation& app = small ? sparse : none ? empty : installation;
       std::wstring program = baseline;
@@ -282,12 +297,13 @@ bool RunUninstallBenchmark(int repetitions, std::vector<Row>* rows) {
       if (IsWindowMode(mode)) {
         program = windows;
         arguments = mode == kWindowPlatform ? L"platform" : mode == kWindowRetrax ? L"retrax" : L"box";
-      } else if (mode != kBaseline && mode != kSparseBaseline && mode != kEmptyBaseline) {
+      } else if (!IsBaseline(mode)) {
         // Written anew each time: the runs without /S remove it.
         const wchar_t* where =
             small ? L"Sparse\\uninstall.exe" : none ? L"Empty\\uninstall.exe" : L"App\\uninstall.exe";
-        program = sandbox.WriteUninstaller(where, app.payload());
-        const bool silent = mode == kSilent || mode == kSparseSilent || mode == kEmptySilent;
+        const bool removal = mode == kRemoval || mode == kSparseRemoval;
+        program = sandbox.WriteUninstaller(where, app.payload(), removal ? &removalProgram : nullptr);
+        const bool silent = removal || mode == kSilent || mode == kSparseSilent || mode == kEmptySilent;
         arguments = silent ? L"/S" : mode == kQuiet ? L"/Q" : L"";
         if (mode == kSilentLog) arguments = L"/S /L \"" + sandbox.Path(L"run.log") + L"\"";
       }
@@ -302,8 +318,10 @@ bool RunUninstallBenchmark(int repetitions, std::vector<Row>* rows) {
       }
       if (!timed.problem.empty() && problem.empty()) problem = timed.problem;
       times[mode].ms.push_back(timed.ms);
-      fprintf(stderr, "  uninstall round %d, %ls: %.0f ms%s%s\n", round + 1, kModeNames[mode], timed.ms,
-              timed.problem.empty() ? "" : ", ", timed.problem.c_str());
+      inside[mode].ms.push_back(timed.inside);
+      const std::string own = timed.inside > 0 ? " (timed inside: " + std::to_string((long)timed.inside) + " ms)" : "";
+      fprintf(stderr, "  uninstall round %d, %ls: %.0f ms%s%s%s\n", round + 1, kModeNames[mode], timed.ms,
+              own.c_str(), timed.problem.empty() ? "" : ", ", timed.problem.c_str());
     }
   }
 
@@ -317,6 +335,14 @@ bool RunUninstallBenchmark(int repetitions, std::vector<Row>* rows) {
   silent.goal = 1.3;
   silent.problem = problem;
   rows->push_back(silent);
+
+  Row removal = silent;
+  removal.what = "The same, the removal alone: timed inside each process, after its start-up";
+  removal.subject = "retrax's removal sequence (bench/removal_bench_program.cpp)";
+  removal.subjectTimes = inside[kRemoval];
+  removal.baseline = "the plain loop's own loop";
+  removal.baselineTimes = inside[kBaseline];
+  rows->push_back(removal);
 
   Row logged = silent;
   logged.what = "The same with a log of every action (/L)";
@@ -386,6 +412,14 @@ bool RunUninstallBenchmark(int repetitions, std::vector<Row>* rows) {
   few.baselineTimes = times[kSparseBaseline];
   few.goal = 2.0;
   rows->push_back(few);
+
+  Row fewRemoval = few;
+  fewRemoval.what = removal.what;
+  fewRemoval.subject = removal.subject;
+  fewRemoval.subjectTimes = inside[kSparseRemoval];
+  fewRemoval.baseline = removal.baseline;
+  fewRemoval.baselineTimes = inside[kSparseBaseline];
+  rows->push_back(fewRemoval);
 
   Row nothing = silent;
   nothing.what = "Uninstall: an empty payload (what every run costs)";

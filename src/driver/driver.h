@@ -32,6 +32,12 @@ int RunUninstall();
 // message, clean-up and self-removal. Releases the payload data.
 int RunUninstallSteps();
 
+// The removal itself, once the run may go on: the extension library and the
+// pre-uninstall command, every phase in its order with the progress window
+// unless quiet, then the closing message and the final page. The
+// uninstall benchmark times it alone, after the start-up.
+void RemoveEverything();
+
 // Opens the progress dialog over the main window and sets progressTotal;
 // without a dialog the run goes on with progressTotal 0.
 void CreateProgressWindow();

@@ -52,6 +52,8 @@ int CheckUnattended() {
   return IDCANCEL;
 }
 
+}  // namespace
+
 void RemoveEverything() {
   LoadExtensionLibrary();
   RunPreUninstallCommand();
@@ -86,8 +88,6 @@ void RemoveEverything() {
   const wchar_t* finalPage = GetHeaderFinalPage(&uninstallData);
   if (!run.switchS && !run.switchX && !run.unattended && finalPage != nullptr) OpenFinalPage(finalPage);
 }
-
-}  // namespace
 
 void CreateProgressWindow() {
   run.progressDialog = sys.CreateDialogParamW(run.instance, MAKEINTRESOURCEW(IDD_PROGRESS), run.mainWindow,
