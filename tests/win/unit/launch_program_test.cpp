@@ -73,7 +73,7 @@ class Launch : public ::testing::Test {
 TEST_F(Launch, AProgramIsWaitedForUntilItEndsEvenWhenItExitsWith259) {
   const std::wstring program = sandbox.Path(L"recorder.exe");
   ASSERT_TRUE(recorder::Install(program));
-  recorder::ScopedEnvironment environment;
+  harness::ScopedEnvironment environment;
   environment.Set(L"RXTEST_RECORD_EXIT", L"259");
   const DWORD start = GetTickCount();
   EXPECT_TRUE(LaunchProgram(program.c_str(), L"", true));
