@@ -7,36 +7,26 @@
  * from which folder. The build with RXTEST_COMPONENT_CRASH writes its line
  * and then writes through a null pointer, as a broken component would; the
  * one with RXTEST_COMPONENT_DEPENDENT imports from a library beside it.
- * Exports by plain name (test_component.def), as regsvr32 looks them up. */
+ * Exports by plain name (test_component.def), as regsvr32 looks it up. */
 #include <windows.h>
 #include <wchar.h>
 
-static HMODULE self;
-
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
-  (void)reserved;
-  if (reason == DLL_PROCESS_ATTACH) self = instance;
-  return TRUE;
-}
-
-HRESULT WINAPI DllRegisterServer(void) { return S_OK; }
+extern IMAGE_DOS_HEADER __ImageBase; /* this library's own module */
 
 #ifdef RXTEST_COMPONENT_DEPENDENT
 __declspec(dllimport) int RxTestHelperValue(void);
 #endif
 
 HRESULT WINAPI DllUnregisterServer(void) {
-  wchar_t log[MAX_PATH + 8], program[MAX_PATH], folder[MAX_PATH], line[2 * MAX_PATH + 4];
+  wchar_t log[MAX_PATH + 8], program[MAX_PATH] = L"", folder[MAX_PATH] = L"", line[2 * MAX_PATH + 4];
 #ifdef RXTEST_COMPONENT_DEPENDENT
   if (RxTestHelperValue() != 4242) return E_FAIL;
 #endif
-  DWORD length = GetModuleFileNameW(self, log, MAX_PATH);
+  DWORD length = GetModuleFileNameW((HMODULE)&__ImageBase, log, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return E_FAIL;
   wcscat(log, L".log");
-  length = GetModuleFileNameW(NULL, program, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) program[0] = 0;
-  length = GetCurrentDirectoryW(MAX_PATH, folder);
-  if (length == 0 || length >= MAX_PATH) folder[0] = 0;
+  GetModuleFileNameW(NULL, program, MAX_PATH);  /* cut, but ended, when longer */
+  GetCurrentDirectoryW(MAX_PATH, folder);       /* left empty when longer */
   const wchar_t* name = wcsrchr(program, L'\\');
   _snwprintf(line, 2 * MAX_PATH + 3, L"%ls|%ls\n", name != NULL ? name + 1 : program, folder);
   line[2 * MAX_PATH + 3] = 0;

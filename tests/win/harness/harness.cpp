@@ -328,19 +328,13 @@ bool Process::Start(const std::wstring& program, const std::wstring& arguments, 
   return true;
 }
 
-bool Process::Wait(DWORD timeoutMs) {
-  return process_ && WaitForSingleObject(process_, timeoutMs) == WAIT_OBJECT_0 &&
-         GetExitCodeProcess(process_, &exitCode_);
-}
-
 RunResult Process::Finish(DWORD timeoutMs) {
   RunResult result;
   result.started = started();
   if (!result.started) return result;
-  result.timedOut = !Wait(timeoutMs);
+  result.timedOut = WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0;
   if (result.timedOut) Kill();
-  GetExitCodeProcess(process_, &exitCode_);
-  result.exitCode = exitCode_;
+  GetExitCodeProcess(process_, &result.exitCode);
   return result;
 }
 
@@ -366,7 +360,7 @@ static bool IsWineDesktop(DWORD id) {
 }
 
 bool Process::WaitForDescendants(DWORD timeoutMs) {
-  if (!job_) return Wait(timeoutMs);
+  if (!job_) return WaitForSingleObject(process_, timeoutMs) == WAIT_OBJECT_0;
   for (const DWORD start = GetTickCount();; Sleep(20)) {
     struct {
       JOBOBJECT_BASIC_PROCESS_ID_LIST head;

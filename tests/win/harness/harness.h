@@ -55,8 +55,6 @@ class Process {
   HANDLE handle() const { return process_; }
   DWORD ElapsedMs() const { return GetTickCount() - startTick_; }
   bool Ended() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_OBJECT_0; }
-  bool Wait(DWORD timeoutMs);  // without killing; true when it ended
-  DWORD exitCode() const { return exitCode_; }
   RunResult Finish(DWORD timeoutMs = kDefaultRunTimeoutMs);  // killing all it started at the limit
   bool WaitForDescendants(DWORD timeoutMs);                  // true once nothing it started runs
 
@@ -65,7 +63,7 @@ class Process {
 
   std::map<std::wstring, std::wstring> environment_;
   HANDLE process_ = NULL, job_ = NULL;
-  DWORD id_ = 0, startTick_ = 0, exitCode_ = STILL_ACTIVE;
+  DWORD id_ = 0, startTick_ = 0;
 };
 
 // EXPECT_TRUE(ExitedWith(run, 0)): started, ended in time, with that code.
@@ -157,6 +155,11 @@ bool ReadWholeFile(const std::wstring& path, Bytes* out);
 bool WriteWholeFile(const std::wstring& path, const Bytes& data);
 std::vector<std::string> ReadLines(const std::wstring& path);  // without line ends; none when missing
 inline bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+inline std::wstring CurrentFolder() {  // "" when longer than MAX_PATH
+  wchar_t folder[MAX_PATH];
+  const DWORD length = GetCurrentDirectoryW(MAX_PATH, folder);
+  return std::wstring(folder, length < MAX_PATH ? length : 0);
+}
 
 // For a 32-bit test on a 64-bit prefix the default is the 32-bit view.
 enum RegistryView : REGSAM { kDefaultView = 0, kView32 = KEY_WOW64_32KEY, kView64 = KEY_WOW64_64KEY };
@@ -177,9 +180,7 @@ class Sandbox {
   bool MakeFolder(const std::wstring& relative) const;
   bool WriteFile(const std::wstring& relative, const Bytes& data) const;
   bool InstallFile(const std::wstring& relative, DWORD attributes = 0, const std::string& content = "installed") const;
-  bool InstallShortcut(const std::wstring& relative) const { return InstallFile(relative, 0, "shortcut"); }
   bool Exists(const std::wstring& relative) const { return FileExists(Path(relative)); }
-  DWORD Attributes(const std::wstring& relative) const { return GetFileAttributesW(Path(relative).c_str()); }
   // program (retrax.exe when none) with payload attached; its full path, or "".
   std::wstring WriteUninstaller(const std::wstring& relative, const Bytes& payload,
                                 const Bytes* program = nullptr) const;

@@ -1,29 +1,17 @@
 /* A library planted beside a program to see whether the program loads it:
- * whoever loads it, by whatever name, appends its own path to planted.log
- * in its folder. The tests copy it under the name of a system library
- * (uxtheme.dll) into the folder the self-removal copy runs from. */
+ * whoever loads it, by whatever name, makes planted.log in its folder. The
+ * tests copy it under the name of a system library (uxtheme.dll) into the
+ * folder the self-removal copy runs from. */
 #include <windows.h>
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   (void)reserved;
-  if (reason != DLL_PROCESS_ATTACH) return TRUE;
-  wchar_t path[MAX_PATH], log[MAX_PATH + 16];
-  DWORD length = GetModuleFileNameW(instance, path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return TRUE;
-  lstrcpyW(log, path);
-  wchar_t* cut = log + lstrlenW(log);
-  while (cut > log && cut[-1] != L'\\') --cut;
-  lstrcpyW(cut, L"planted.log");
-  HANDLE file = CreateFileW(log, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, NULL);
-  if (file == INVALID_HANDLE_VALUE) return TRUE;
-  char line[MAX_PATH * 3 + 2];
-  int bytes = WideCharToMultiByte(CP_UTF8, 0, path, -1, line, MAX_PATH * 3, NULL, NULL);
-  if (bytes > 0) {
-    line[bytes - 1] = '\n';
-    DWORD written;
-    WriteFile(file, line, (DWORD)bytes, &written, NULL);
-  }
-  CloseHandle(file);
+  wchar_t log[MAX_PATH + 16];
+  DWORD length = GetModuleFileNameW(instance, log, MAX_PATH);
+  if (reason != DLL_PROCESS_ATTACH || length == 0 || length >= MAX_PATH) return TRUE;
+  while (length > 0 && log[length - 1] != L'\\') --length;
+  lstrcpyW(log + length, L"planted.log");
+  HANDLE file = CreateFileW(log, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS, 0, NULL);
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
   return TRUE;
 }

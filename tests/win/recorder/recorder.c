@@ -1,5 +1,5 @@
 /* A stand-in for the programs the uninstaller starts: a GUI program that
- * shows nothing and appends one UTF-8 line to its log (RXTEST_RECORD_LOG,
+ * shows nothing and appends one UTF-16 line to its log (RXTEST_RECORD_LOG,
  * or recorder.log beside it), tab-separated, then ends with the code in
  * RXTEST_RECORD_EXIT (or 0):
  *   <pid> <show asked for, or -1> <working folder> <program> <arguments> */
@@ -15,7 +15,6 @@ static const wchar_t* Variable(const wchar_t* name, wchar_t* buffer) {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int show) {
   (void)instance, (void)previous, (void)commandLine, (void)show;
   static wchar_t program[MAX_PATH], folder[MAX_PATH], value[MAX_PATH], logPath[MAX_PATH], line[4096];
-  static char utf8[3 * 4096];
   GetModuleFileNameW(NULL, program, MAX_PATH);
   GetCurrentDirectoryW(MAX_PATH, folder);
   /* The arguments as the starter wrote them, after the program's name. */
@@ -36,10 +35,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     wcscpy(logPath, program);
     wcscpy(wcsrchr(logPath, L'\\') + 1, L"recorder.log");
   }
-  const int length = WideCharToMultiByte(CP_UTF8, 0, line, -1, utf8, sizeof utf8, NULL, NULL);
   HANDLE log = CreateFileW(logPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS, 0, NULL);
   DWORD written;
-  if (length > 1 && log != INVALID_HANDLE_VALUE) WriteFile(log, utf8, (DWORD)(length - 1), &written, NULL);
+  if (log != INVALID_HANDLE_VALUE) WriteFile(log, line, (DWORD)(wcslen(line) * sizeof *line), &written, NULL);
   if (log != INVALID_HANDLE_VALUE) CloseHandle(log);
   return Variable(L"RXTEST_RECORD_EXIT", value) ? _wtoi(value) : 0;
 }

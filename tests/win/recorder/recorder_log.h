@@ -9,13 +9,10 @@
 
 namespace recorder {
 
-using harness::ScopedEnvironment;
-
 struct Record {
   DWORD pid = 0;
   int show = -1;  // the show state the starter asked for; -1 for none
   std::wstring folder, program, arguments;
-  bool ended = true;  // a run is logged just before it ends
 };
 
 // In the order of the runs; empty without a log.
@@ -23,10 +20,7 @@ inline std::vector<Record> ReadLog(const std::wstring& path) {
   std::vector<Record> records;
   harness::Bytes bytes;
   if (!harness::ReadWholeFile(path, &bytes) || bytes.empty()) return records;
-  std::wstring text(bytes.size(), L'\0');
-  text.resize(
-      std::max(0, MultiByteToWideChar(CP_UTF8, 0, reinterpret_cast<const char*>(bytes.data()),
-                                      static_cast<int>(bytes.size()), &text[0], static_cast<int>(text.size()))));
+  const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
   for (size_t from = 0, end; (end = text.find(L'\n', from)) != std::wstring::npos; from = end + 1) {
     std::vector<std::wstring> f;
     for (size_t at = from, tab; at <= end; at = tab + 1) {
@@ -38,19 +32,20 @@ inline std::vector<Record> ReadLog(const std::wstring& path) {
   return records;
 }
 
-// Once the log holds count records, or at the limit.
+// Once the log holds count records, or at the limit; then until the runs
+// have ended (a run's line comes just before its exit, and until then its
+// file is held).
 inline std::vector<Record> WaitForEndedRecords(const std::wstring& path, size_t count, DWORD timeoutMs = 15000) {
-  for (const DWORD start = GetTickCount();; Sleep(20)) {
-    std::vector<Record> records = ReadLog(path);
-    if (records.size() >= count || GetTickCount() - start >= timeoutMs) return records;
+  std::vector<Record> records;
+  for (const DWORD start = GetTickCount(); (records = ReadLog(path)).size() < count; Sleep(20))
+    if (GetTickCount() - start >= timeoutMs) break;
+  for (const Record& record : records) {
+    if (HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, record.pid)) {
+      WaitForSingleObject(process, 10000);
+      CloseHandle(process);
+    }
   }
-}
-
-// A run's line comes just before its exit; until then its file is held.
-inline void WaitForExit(const Record& record, DWORD timeoutMs = 10000) {
-  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, record.pid);
-  if (process) WaitForSingleObject(process, timeoutMs);
-  if (process) CloseHandle(process);
+  return records;
 }
 
 inline bool Install(const std::wstring& path) {  // parents are not made

@@ -49,7 +49,7 @@ class ExtensionHost : public ::testing::Test {
   }
   Lines Log() { return harness::ReadLines(scratch.Path(L"calls.log")); }
   ScratchFolder scratch;
-  recorder::ScopedEnvironment environment;
+  harness::ScopedEnvironment environment;
   const RunState saved_ = run;
   wchar_t installDir_[RX_MAX_PATH] = L"C:\\App\\";
 };

@@ -9,11 +9,7 @@
 
 namespace {
 
-std::wstring CurrentFolder() {
-  wchar_t folder[MAX_PATH];
-  const DWORD length = GetCurrentDirectoryW(MAX_PATH, folder);
-  return std::wstring(folder, length < MAX_PATH ? length : 0);
-}
+using harness::CurrentFolder;
 
 // What was asked of stand-ins that start nothing: the shell's request, the
 // folder then current, the final page's folder ("-" for none) or the
@@ -40,7 +36,6 @@ class Launch : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(sandbox.ok());
-    savedFolder = CurrentFolder();
     ASSERT_TRUE(SetCurrentDirectoryW(sandbox.root().c_str()));
     run.installDir = installDir;
     run.workPath = workPath;
@@ -62,7 +57,7 @@ class Launch : public ::testing::Test {
     return asked;
   }
   harness::Sandbox sandbox;
-  std::wstring savedFolder;
+  const std::wstring savedFolder = CurrentFolder();
   const SystemCallTable savedTable = sys;
   const RunState savedRun = run;
   wchar_t installDir[RX_MAX_PATH] = L"C:\\App\\", workPath[RX_MAX_PATH] = L"";
@@ -73,7 +68,7 @@ class Launch : public ::testing::Test {
 TEST_F(Launch, AProgramIsWaitedForUntilItEndsEvenWhenItExitsWith259) {
   const std::wstring program = sandbox.Path(L"recorder.exe");
   ASSERT_TRUE(recorder::Install(program));
-  recorder::ScopedEnvironment environment;
+  harness::ScopedEnvironment environment;
   environment.Set(L"RXTEST_RECORD_EXIT", L"259");
   const DWORD start = GetTickCount();
   EXPECT_TRUE(LaunchProgram(program.c_str(), L"", true));

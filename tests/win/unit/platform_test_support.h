@@ -8,7 +8,6 @@
 
 #include "harness/harness.h"
 #include "platform/system_calls.h"
-#include "recorder/recorder_log.h"
 
 // Switches the table to the ANSI adapters and back to the wide functions,
 // as the program itself never does, so that each adapter can be checked
@@ -27,5 +26,5 @@ class ScratchFolder : public harness::Sandbox {
   std::wstring Temp(const std::wstring& name = L"") const { return Path(name.empty() ? L"temp" : L"temp\\" + name); }
 
  private:
-  recorder::ScopedEnvironment environment_;
+  harness::ScopedEnvironment environment_;
 };

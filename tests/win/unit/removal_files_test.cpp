@@ -13,9 +13,40 @@
 #include "harness/harness.h"
 #include "platform/system_calls.h"
 #include "removal/removal.h"
-#include "removal_files_sfnt.h"
 
 namespace {
+
+// TrueType files reduced to what the font-name reader looks at: the table
+// directory and a 'name' table of the records a test asks for.
+struct NameRecord {
+  uint16_t platform, nameId;  // 1 Macintosh, 3 Windows; 4 the full name
+  std::string bytes;
+};
+
+// Family and full name ("<family> Regular"), Macintosh records.
+std::vector<NameRecord> FontNames(const std::string& family) {
+  return {{1, 1, family}, {1, 4, family + " Regular"}};
+}
+
+std::vector<uint8_t> Font(const std::vector<NameRecord>& names) {
+  std::vector<uint8_t> font;
+  auto u16 = [&](size_t v) { font.insert(font.end(), {uint8_t(v >> 8), uint8_t(v)}); };
+  std::string strings;
+  for (const NameRecord& r : names) strings += r.bytes;
+  // One table: 'name' at offset 28, after the 12-byte header and its record.
+  u16(1), u16(0), u16(1), u16(0), u16(0), u16(0);
+  font.insert(font.end(), {'n', 'a', 'm', 'e'});
+  u16(0), u16(0), u16(0), u16(28), u16(0), u16(6 + 12 * names.size() + strings.size());
+  u16(0), u16(names.size()), u16(6 + 12 * names.size());
+  size_t at = 0;
+  for (const NameRecord& r : names) {
+    u16(r.platform), u16(r.platform == 1 ? 0 : 1), u16(r.platform == 1 ? 0 : 0x409), u16(r.nameId);
+    u16(r.bytes.size()), u16(at);
+    at += r.bytes.size();
+  }
+  font.insert(font.end(), strings.begin(), strings.end());
+  return font;
+}
 
 // What the fake CreateProcessW was given, and what it does with it.
 enum class Child { Start, Fail, ExitWith259 } childMode;
@@ -68,18 +99,18 @@ class FilePhase : public RunTest {
 // the buffer's old text nor an earlier record's name, nor one whose tail
 // is missing.
 TEST_F(FilePhase, AFontsNameIsTheLastMacintoshFullNameRecordOrNone) {
-  const harness::Bytes two = sfnt::Build({{1, 4, "First"}, {1, 1, "Rx"}, {1, 4, "Second"}, {3, 4, "Win"}});
+  const harness::Bytes two = Font({{1, 4, "First"}, {1, 1, "Rx"}, {1, 4, "Second"}, {3, 4, "Win"}});
   const struct {
     harness::Bytes font;
     size_t capacity;
     const wchar_t* name;  // "" for none
   } cases[] = {
-      {sfnt::Build(sfnt::FontNames("Rx Sans")), 520, L"Rx Sans Regular"},
+      {Font(FontNames("Rx Sans")), 520, L"Rx Sans Regular"},
       {two, 520, L"Second"},
       {harness::Bytes(two.begin(), two.end() - 4), 520, L""},
       {harness::Bytes(2000, 'x'), 520, L""},
-      {sfnt::Build({{1, 4, "Eleven char"}}), 12, L"Eleven char"},
-      {sfnt::Build({{1, 4, "Twelve chars"}}), 12, L""},  // refused, not cut
+      {Font({{1, 4, "Eleven char"}}), 12, L"Eleven char"},
+      {Font({{1, 4, "Twelve chars"}}), 12, L""},  // refused, not cut
   };
   for (const auto& c : cases) {
     ASSERT_TRUE(sandbox.WriteFile(L"font.ttf", c.font));
@@ -96,7 +127,7 @@ TEST_F(FilePhase, OnlyTheFontRegistrationThatNamesThisFileGoes) {
   run.isNT = true;
   const std::string family = "Rx Unit " + std::to_string(GetCurrentProcessId());
   const std::wstring value = std::wstring(family.begin(), family.end()) + L" Regular (TrueType)";
-  ASSERT_TRUE(sandbox.WriteFile(L"mine.ttf", sfnt::Build(sfnt::FontNames(family))));
+  ASSERT_TRUE(sandbox.WriteFile(L"mine.ttf", Font(FontNames(family))));
   const std::wstring mine = sandbox.Path(L"mine.ttf");
   HKEY key;
   ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", 0, nullptr,

@@ -17,13 +17,12 @@ class Folders : public RunTest {
   void SetUp() override {
     RunTest::SetUp();
     ASSERT_TRUE(sandbox.ok() && sandbox.MakeFolder(L"app"));
-    GetCurrentDirectoryW(MAX_PATH, savedFolder_);
     run.isNT = true;
     wcscpy(run.installDir, (sandbox.Path(L"app") + L"\\").c_str());
   }
   void TearDown() override {
     sys = savedTable_;
-    SetCurrentDirectoryW(savedFolder_);  // out of the sandbox, so it can go
+    SetCurrentDirectoryW(savedFolder_.c_str());  // out of the sandbox, so it can go
     ResetProtectedFolders();
     RunTest::TearDown();
   }
@@ -39,11 +38,6 @@ class Folders : public RunTest {
     environment.Set(L"TMP", sandbox.Path(relative));
     ResetProtectedFolders();
   }
-  std::wstring CurrentFolder() {
-    wchar_t folder[MAX_PATH];
-    GetCurrentDirectoryW(MAX_PATH, folder);
-    return folder;
-  }
   std::u16string At(const std::wstring& relative) { return harness::U16(sandbox.Path(relative)); }
   // Files and checks under app.
   void Files(std::initializer_list<const wchar_t*> names) {
@@ -56,7 +50,7 @@ class Folders : public RunTest {
  private:
   harness::ScopedEnvironment environment;
   const SystemCallTable savedTable_ = sys;
-  wchar_t savedFolder_[MAX_PATH];
+  const std::wstring savedFolder_ = harness::CurrentFolder();
 };
 
 // A text without a backslash is a pattern over installDir. What resists
@@ -79,7 +73,7 @@ TEST_F(Folders, TreePatternsTakeTheirFilesAndEveryFolderLeftEmptyButNothingThatR
   Trees({u"#InstallDir#\\cache\\*.*", u"logs\\*.log", u"held\\*.*", u"*.bak", u"docs\\*.doc", u"odd\\*.*"});
   RemoveFolderTrees();
   CloseHandle(held);
-  EXPECT_EQ(CurrentFolder(), sandbox.Path(L"app"));
+  EXPECT_EQ(harness::CurrentFolder(), sandbox.Path(L"app"));
   for (const wchar_t* gone : {L"cache\\a", L"cache\\b", L"logs\\today.log", L"logs\\old", L"held\\other", L"x.bak",
                               L"sub", L"docs\\Memo.doc", L"odd\\x"})
     EXPECT_FALSE(Exists(gone)) << harness::Narrow(gone);
@@ -223,7 +217,7 @@ TEST_F(Folders, AFolderSwappedForAJunctionAfterItsListingIsNotWalked) {
 // either path (Programs); a relative folder is taken from nowhere.
 TEST_F(Folders, ShortcutEntriesClimbTheirLevelsOnBothPathsUntilAProtectedFolder) {
   for (const wchar_t* file : {L"Menu0\\App\\App.lnk", L"Menu2\\A\\B\\C\\C.lnk", L"Rel\\Menu\\App.lnk"})
-    ASSERT_TRUE(sandbox.InstallShortcut(file));
+    ASSERT_TRUE(sandbox.InstallFile(file));
   for (const wchar_t* folder :
        {L"Menu4\\Vendor", L"Desk2\\X\\Y\\Z", L"Programs\\Mine\\A", L"Programs\\Mine\\B", L"E\\F\\G", L"H\\I\\J"})
     ASSERT_TRUE(sandbox.MakeFolder(folder));
