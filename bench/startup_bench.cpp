@@ -26,7 +26,7 @@ double TimeToFirstBox(const std::wstring& program) {
     if (!open.empty()) {
       const double seen = NowMs() - start;
       open[0].Press(IDCANCEL);
-      return process.Wait(30000) && process.exitCode() == 0 ? seen : -1;
+      return process.Finish(30000).exitCode == 0 ? seen : -1;
     }
     if (process.Ended() || NowMs() - start > 30000) return -1;
     Sleep(1);

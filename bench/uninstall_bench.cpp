@@ -233,21 +233,23 @@ Timed TimeRun(const harness::Sandbox& sandbox, Mode mode, const std::wstring& pr
       Sleep(1);
     }
   }
-  if (!process.Wait(kRunLimitMs)) {
+  const harness::RunResult result = process.Finish(kRunLimitMs);
+  if (result.timedOut) {
     timed.problem = "did not end";
     return timed;
   }
   timed.ms = NowMs() - start - answering;
+  const DWORD exitCode = result.exitCode;
   if (IsWindowMode(mode) || IsBaseline(mode) || mode == kRemoval || mode == kSparseRemoval) {
     // The program's own time of its timed part, in microseconds.
-    if (process.exitCode() > 0x7FFFFFFF) {
-      timed.problem = "exit code " + std::to_string((long)process.exitCode());
+    if (exitCode > 0x7FFFFFFF) {
+      timed.problem = "exit code " + std::to_string((long)exitCode);
     } else {
-      timed.inside = process.exitCode() / 1000.0;
+      timed.inside = exitCode / 1000.0;
       if (IsWindowMode(mode)) timed.ms = timed.inside - answering;
     }
-  } else if (process.exitCode() != 0) {
-    timed.problem = "exit code " + std::to_string((long)process.exitCode());
+  } else if (exitCode != 0) {
+    timed.problem = "exit code " + std::to_string((long)exitCode);
   }
   process.WaitForDescendants(30000);
   return timed;
