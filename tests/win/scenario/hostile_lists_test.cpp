@@ -3,7 +3,7 @@
 // exist among them (one in every 10,000). Under Wine each file entry costs
 // 0.2-0.5 ms in the removal phases; a run is held a hang only after two
 // minutes.
-#include "hostile_support.h"
+#include "removal_scenario.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ TEST_F(HostileLists, HundredThousandFileChunksAndRegistryEntries) {
   hostile::Bytes bytes = pack::EncodePayload(base);
   bytes.insert(bytes.end() - 12, chunks.begin(), chunks.end());  // before the end chunk
   const DWORD start = GetTickCount();
-  EXPECT_TRUE(harness::ExitedWith(Run(bytes, 120000), 0));
+  EXPECT_TRUE(Completed(Run(bytes, 120000)));
   RecordProperty("run_ms", (int)(GetTickCount() - start));
   EXPECT_TRUE(MarkersInPlace());
   EXPECT_FALSE(sandbox.Exists(L"App\\files")) << "emptied, so pruned";

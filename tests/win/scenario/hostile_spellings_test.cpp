@@ -1,12 +1,15 @@
-// Payloads that name what must never go by another spelling: a protected
-// folder behind a device prefix in each record kind, and the registry keys
-// that hold other programs' data. (Stream colons and device paths without a
-// plain form are refused before any call: removal_folders_test.cpp.)
-#include "hostile_support.h"
+// Payloads that name what must never go, by every spelling that names it:
+// markers in every folder the program protects and beside the application,
+// the registry's top-level keys and the keys that hold other programs'
+// data, and a protected folder behind a device prefix in each record kind.
+// (Stream colons and device paths without a plain form are refused before
+// any call: removal_folders_test.cpp.)
+#include "removal_scenario.h"
 
 namespace {
 
 class HostileSpellings : public hostile::HostileScenario {};
+typedef HostileSpellings Sentinels;
 
 // Each run makes its own empty folder the temporary one, which the program
 // protects, and aims one record kind at it through "\\?\" or "\\.\": a
@@ -23,24 +26,34 @@ TEST_F(HostileSpellings, ADevicePrefixInAnyRecordKindLeavesAnEmptyProtectedFolde
     ASSERT_TRUE(sandbox.MakeFolder(guarded));
     if (r.inside != nullptr)
       ASSERT_TRUE(r.inside == std::wstring(L"Menu") ? sandbox.MakeFolder(guarded + L"\\Menu")
-                                                    : Install(guarded + L"\\" + r.inside));
+                                                    : sandbox.InstallFile(guarded + L"\\" + r.inside));
     const std::u16string folder = r.prefix + At(guarded);
     pack::Payload payload = harness::StandardPayload();
     if (n == 1) payload.files = {{folder, u"", 0}};
     if (n == 2) payload.shortcuts = {{1, folder + u"\\Menu", u"", u""}};
     if (n == 3) payload.files = {{folder, u"gone.txt", 0}};
     if (n == 4) payload.folderTrees = {r.prefix + std::u16string(u"#TempDir#\\*.tmp")};
-    const std::wstring temp = sandbox.Path(guarded);
-    EXPECT_TRUE(harness::ExitedWith(RunUninstaller(payload, {{L"TMP", temp}, {L"TEMP", temp}}), 0));
+    environment = {{L"TMP", sandbox.Path(guarded)}, {L"TEMP", sandbox.Path(guarded)}};
+    EXPECT_TRUE(Completed(Run(payload)));
     EXPECT_TRUE(sandbox.Exists(guarded));
   }
   EXPECT_TRUE(MarkersInPlace());
 }
 
-// Sentinels below Uninstall and in Run, in HKCU and in HKLM's 64-bit view:
-// the payload names the shared keys themselves (one by the Software64
-// alias, one with a doubled backslash), and an entry and a value of its own.
-TEST_F(HostileSpellings, KeysThatHoldOtherProgramsDataStayTheirSubkeysAndValuesGo) {
+// The safety proof: one payload aims at every protected folder, at the
+// folders beside the application and at the registry's top-level keys (the
+// 64-bit alias Software64 and the Wow6432Node keys among them), by every
+// spelling that names them, and at the shared Uninstall and Run keys of
+// HKCU and of HKLM's 64-bit view (one by the alias, one with a doubled
+// backslash). Every marker and key placed first stays; below the shared
+// keys, the payload's own entry and value go.
+TEST_F(Sentinels, HostilePayloadsLeaveEveryMarkerInPlace) {
+  ASSERT_TRUE(sandbox.MakeFolder(L"App\\Menu\\Deep"));
+  // Keys of the sandbox, below Software in each view.
+  const std::pair<HKEY, harness::RegistryView> sentinelKeys[] = {
+      {HKEY_CURRENT_USER, harness::kDefaultView}, {HKEY_LOCAL_MACHINE, harness::kView32},
+      {HKEY_LOCAL_MACHINE, harness::kView64}};
+  for (const auto& key : sentinelKeys) ASSERT_TRUE(sandbox.MakeRegistryKey(key.first, key.second, L"Sentinel"));
   const std::wstring version = L"Software\\Microsoft\\Windows\\CurrentVersion\\";
   const std::wstring kept = L"retrax-sentinel-" + sandbox.name(), gone = L"retrax-gone-" + sandbox.name();
   const struct { HKEY root; REGSAM view; } hives[] = {{HKEY_CURRENT_USER, 0}, {HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY}};
@@ -60,17 +73,39 @@ TEST_F(HostileSpellings, KeysThatHoldOtherProgramsDataStayTheirSubkeysAndValuesG
     for (const std::wstring& name : {kept, gone})
       ASSERT_TRUE(make(h.root, h.view, version + L"Uninstall\\" + name, nullptr) &&
                   make(h.root, h.view, version + L"Run", name.c_str()));
+
   pack::Payload payload = harness::StandardPayload();
+  payload.folderTrees = {
+      u"#Windows#\\*.*", u"#System#\\*.*", u"#AppData#\\*.*", u"#LocalAppData#\\*.*", u"#UserDir#\\*.*",
+      u"#Desktop#\\*.*", u"#MyDocuments#\\*.*", u"#TempDir#\\*.*", u"#Program Files#\\*.*",
+      u"#Program Files (x64)#\\*.*", u"#CommonFiles#\\*.*", u"#AllUsersDir#\\*.*", u"#AllUsersAppData#\\*.*",
+      u"#AllUsersDocuments#\\*.*", u"#AllUsersDesktop#\\*.*",
+      u"..\\*.*", u"#InstallDir#\\...\\*.*", u"Menu\\..\\..\\*.*", u"#Windows#.\\*.*", u"C:/Windows/*.*",
+      u"C:\\*.*", u"\\*.*", u"#InstallDir#\\*.*/../../*.*",
+  };
+  payload.shortcuts = {
+      {255, At(L"App\\Menu\\Deep"), u"", u""},
+      {255, harness::U16(harness::ShellFolder(CSIDL_PROGRAMS)), At(L"Neighbour"), u""},
+      {255, harness::U16(harness::ShellFolder(CSIDL_APPDATA)), harness::U16(harness::ShellFolder(CSIDL_LOCAL_APPDATA)),
+       u""},
+  };
   const std::u16string v = harness::U16(version), g = harness::U16(gone);
   for (uint32_t root : {harness::kPayloadHkcu, harness::kPayloadHklm}) {
+    for (const char16_t* key : {u"Software\\", u"SYSTEM\\\\", u"\\", u"Software\\Wow6432Node\\"})
+      payload.registry.push_back({root, key});
     const std::u16string base = root == harness::kPayloadHklm ? u"Software64" + v.substr(8) : v;
     payload.registry.push_back({root, base + u"Uninstall"});
     payload.registry.push_back({root, u"software\\\\microsoft\\windows\\currentversion\\run\\"});
     payload.registry.push_back({root, base + u"Uninstall\\" + g});
     payload.registry.push_back({root, base + u"Run\\\\" + g});
   }
+  for (const char16_t* key : {u"Software64\\", u"software64\\\\", u"Software64\\Wow6432Node"})
+    payload.registry.push_back({harness::kPayloadHklm, key});
   payload.registry.push_back({harness::kPayloadHkcu, u"Software\\Classes\\CLSID"});
-  EXPECT_TRUE(harness::ExitedWith(RunUninstaller(payload), 0));
+  EXPECT_TRUE(Completed(Run(payload, harness::kDefaultRunTimeoutMs, sandbox.Path(L"App\\Menu\\Deep"))));
+
+  EXPECT_TRUE(MarkersInPlace());
+  for (const auto& key : sentinelKeys) EXPECT_TRUE(sandbox.RegistryKeyExists(key.first, key.second, L"Sentinel"));
   for (const auto& h : hives) {
     EXPECT_TRUE(exists(h.root, h.view, version + L"Uninstall\\" + kept, nullptr));
     EXPECT_TRUE(exists(h.root, h.view, version + L"Run", kept.c_str()));
@@ -83,7 +118,9 @@ TEST_F(HostileSpellings, KeysThatHoldOtherProgramsDataStayTheirSubkeysAndValuesG
     }
     RegDeleteKeyExW(h.root, (version + L"Uninstall\\" + kept).c_str(), h.view, 0);
   }
-  EXPECT_TRUE(MarkersInPlace());
+  HKEY control;  // below SYSTEM, which no sandbox key is
+  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control", 0, KEY_READ, &control), 0);
+  RegCloseKey(control);
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 // which asks for no administrator, does it as retrax.exe does; its
 // temporary copy is the program proper, asking for no more either. A
 // neighbour of each kind ("-other") stays.
-#include "folders_scenario_support.h"
+#include "removal_scenario.h"
 
 namespace {
 

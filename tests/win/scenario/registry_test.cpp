@@ -1,8 +1,8 @@
 // Registry entries removed by a silent run of retrax.exe, a 32-bit program
 // on a 64-bit prefix: keys with their subkeys, single values, the
-// "Software64" alias, and the extension's veto. (sentinels_test.cpp tries
-// every spelling of the top-level keys.)
-#include "folders_scenario_support.h"
+// "Software64" alias, and the extension's veto. (hostile_spellings_test.cpp
+// tries every spelling of the top-level keys.)
+#include "removal_scenario.h"
 
 namespace {
 
@@ -28,8 +28,8 @@ TEST_F(RegistryRemoval, KeysGoWholeValuesAloneTheAliasReachesOnlyThe64BitViewAnd
                       {harness::kPayloadHkcu, key(L"Vetoed")},
                       {harness::kPayloadHklm, u"Software64" + key(L"Both").substr(8)},
                       {harness::kPayloadHklm, key(L"Plain")}};
-  EXPECT_TRUE(
-      harness::ExitedWith(RunUninstaller(payload, {{L"RXTEST_EXT_VETO_KEY", sandbox.RegistryKey(L"Vetoed")}}), 0));
+  environment = {{L"RXTEST_EXT_VETO_KEY", sandbox.RegistryKey(L"Vetoed")}};
+  EXPECT_TRUE(Completed(Run(payload)));
 
   EXPECT_FALSE(sandbox.RegistryKeyExists(kHkcu, kDefaultView, L"Tree"));
   EXPECT_FALSE(sandbox.RegistryValueExists(kHkcu, kDefaultView, L"Values", L"gone"));
