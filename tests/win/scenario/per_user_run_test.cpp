@@ -2,20 +2,15 @@
 // end: its data in the user's application data (a tree through #AppData#),
 // its keys under HKEY_CURRENT_USER, its shortcut in the user's own
 // Start-menu Programs folder, and the uninstaller itself. retrax-user.exe,
-// which asks for no administrator, does it as retrax.exe does; its
-// temporary copy is the program proper, asking for no more either. A
-// neighbour of each kind ("-other") stays.
+// which asks for no administrator, does it as retrax.exe does (the same
+// sources); its temporary copy is the program proper, asking for no more
+// either, and loads no library left beside it under a system library's
+// name. A neighbour of each kind ("-other") stays.
 #include "removal_scenario.h"
 
 namespace {
 
-struct Program {
-  const char* name;
-  const wchar_t* resource;
-};
-void PrintTo(const Program& program, std::ostream* out) { *out << program.name; }
-
-class PerUserApplication : public harness::ScenarioTest, public ::testing::WithParamInterface<Program> {
+class PerUserApplication : public harness::ScenarioTest {
  protected:
   // Outside the sandbox: only what was made here goes, by its own name.
   void TearDown() override {
@@ -35,9 +30,14 @@ class PerUserApplication : public harness::ScenarioTest, public ::testing::WithP
   std::vector<std::wstring> made;  // each folder before what it holds
 };
 
-TEST_P(PerUserApplication, RemovesItsDataKeysShortcutAndItself) {
-  harness::Bytes program;
-  ASSERT_TRUE(harness::LoadEmbeddedFile(GetParam().resource, &program));
+TEST_F(PerUserApplication, RemovesItsDataKeysShortcutAndItself) {
+  harness::Bytes program, planted;
+  ASSERT_TRUE(harness::LoadEmbeddedFile(L"RETRAX_USER_EXE", &program) &&
+              harness::LoadEmbeddedFile(L"RETRAX_TEST_PLANTED_DLL", &planted));
+  // The planted library tells when it is loaded at all.
+  ASSERT_TRUE(sandbox.WriteFile(L"probe\\probe.dll", planted) && sandbox.WriteFile(L"temp\\uxtheme.dll", planted));
+  FreeLibrary(LoadLibraryW(sandbox.Path(L"probe\\probe.dll").c_str()));
+  ASSERT_TRUE(sandbox.Exists(L"probe\\planted.log"));
   const std::wstring tag = L"\\RetraxTests-" + sandbox.name();
   const std::wstring data = Plant(harness::ShellFolder(CSIDL_APPDATA) + tag, {L"settings.ini"});
   Plant(data + L"\\cache", {L"page.bin"});
@@ -68,11 +68,7 @@ TEST_P(PerUserApplication, RemovesItsDataKeysShortcutAndItself) {
   harness::Bytes copy;
   ASSERT_TRUE(harness::ReadWholeFile(sandbox.Path(L"temp\\_uins1.exe"), &copy));
   EXPECT_TRUE(copy == program) << "the copy started is the program proper: " << copy.size() << " bytes";
+  EXPECT_FALSE(sandbox.Exists(L"temp\\planted.log")) << "the copy loaded the planted uxtheme.dll";
 }
-
-INSTANTIATE_TEST_SUITE_P(Programs, PerUserApplication,
-                         ::testing::Values(Program{"RetraxUserExe", L"RETRAX_USER_EXE"},
-                                           Program{"RetraxExe", L"RETRAX_EXE"}),
-                         [](const ::testing::TestParamInfo<Program>& info) { return info.param.name; });
 
 }  // namespace
