@@ -2,8 +2,8 @@
 // the program with its ANSI table forced, run under a name of its own for
 // which Wine reports Windows 98: every text-bearing call goes through the
 // adapters, and the registry and the self-removal take their 9x branches.
-// The prefix's one WININIT.INI is put back after the test, and tests that
-// touch it never overlap (RESOURCE_LOCK on AnsiFamily*, CMakeLists.txt).
+// The prefix's one WININIT.INI, which no other test touches (the unit
+// tests use one of their own), is put back after the test.
 #include "harness/harness.h"
 
 namespace {
