@@ -107,17 +107,21 @@ TEST_F(FileEntries, RelativePathsAreNeverUsed) {
 
 // A silent run: folder entries take only empty, unprotected folders; the
 // extension library keeps a and turns c into d; without message 10 a
-// used-up shared file goes unasked.
+// used-up shared file goes unasked. The library is named by its path: an
+// image would be written to the temporary folder, which must stay empty.
 TEST_F(FileEntries, EmptyFoldersGoAndTheExtensionVetoesAndRenamesUnasked) {
+  harness::Bytes extension;
+  ASSERT_TRUE(harness::LoadEmbeddedFile(L"RETRAX_TEST_EXTENSION_DLL", &extension) &&
+              sandbox.WriteFile(L"lib\\extension.dll", extension));
+  payload.hasExtension = true;
+  payload.extensionContent = pack::ExtensionPathContent(harness::U16(Path(L"lib\\extension.dll")));
   ASSERT_TRUE(sandbox.MakeFolder(L"App\\empty") && sandbox.InstallFile(L"App\\full\\kept.txt"));
   ASSERT_TRUE(sandbox.InstallFile(L"App\\d.txt"));
-  payload.files.clear();
   for (const wchar_t* folder : {L"App\\empty\\", L"App\\full\\", L"temp\\"}) Install(folder);  // temp: protected
   payload.files.push_back({u".", u"", 0});  // the folder the uninstaller is in
   for (const wchar_t* name : {L"App\\a.txt", L"App\\b.txt", L"App\\c.txt"}) Install(name);
   Install(L"App\\last.dll", FileShared);
   payload.messages[10].clear();
-  ASSERT_TRUE(harness::AddTestExtension(&payload));
   process().SetEnvironment(L"RXTEST_EXT_VETO_FILE", Path(L"App\\a.txt"));
   process().SetEnvironment(L"RXTEST_EXT_REWRITE", Path(L"App\\c.txt") + L"|" + Path(L"App\\d.txt"));
   Start();
@@ -133,37 +137,30 @@ const int kEsc = 0, kEnter = -1, kYesToAll = 1001, kNoToAll = 1002;
 // The answers given about c, b and a (asked last listed first), and the
 // files left. No answers: message 9 is empty, and without a question the
 // installer meant read-only files to go.
-struct ReadOnlyCase {
-  const char* name;
-  std::vector<int> answers;
-  const char* left;
-};
-void PrintTo(const ReadOnlyCase& c, std::ostream* out) { *out << c.name; }
-class ReadOnlyFiles : public FileScenario, public ::testing::WithParamInterface<ReadOnlyCase> {};
-
-TEST_P(ReadOnlyFiles, AnswersDecideForTheFileOrForAllThatFollow) {
-  const ReadOnlyCase& c = GetParam();
-  if (c.answers.empty()) payload.messages[9] = u"";
-  for (const wchar_t* name : {L"App\\a.txt", L"App\\b.txt", L"App\\c.txt"}) Install(name, 0, FILE_ATTRIBUTE_READONLY);
-  Start();
-  for (size_t i = 0; i < c.answers.size(); ++i) {
-    const harness::Dialog question = run->dialogs.Next();
-    ASSERT_TRUE(question) << i;
-    EXPECT_EQ(question.Text(), harness::Message(9, Path(std::wstring(L"App\\") + L"cba"[i] + L".txt")));
-    EXPECT_TRUE(question.HasButton(kYesToAll) && question.HasButton(kNoToAll));
-    Press(question, c.answers[i]);
+TEST_F(FileScenario, ReadOnlyFilesGoByTheAnswerForTheFileOrForAllThatFollow) {
+  const struct { std::vector<int> answers; const char* left; } rows[] = {
+      {{IDNO, kYesToAll}, "c.txt"}, {{kEnter, kNoToAll}, "a.txt b.txt"}, {{kEsc, IDNO, IDYES}, "b.txt c.txt"}, {{}, ""}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.left);
+    if (row.answers.empty()) payload.messages[9] = u"";
+    payload.files.clear();
+    for (const wchar_t* name : {L"App\\a.txt", L"App\\b.txt", L"App\\c.txt"}) {
+      SetFileAttributesW(Path(name).c_str(), FILE_ATTRIBUTE_NORMAL);  // left by the row before
+      Install(name, 0, FILE_ATTRIBUTE_READONLY);
+    }
+    Start();
+    for (size_t i = 0; i < row.answers.size(); ++i) {
+      const harness::Dialog question = run->dialogs.Next();
+      ASSERT_TRUE(question) << i;
+      EXPECT_EQ(question.Text(), harness::Message(9, Path(std::wstring(L"App\\") + L"cba"[i] + L".txt")));
+      EXPECT_TRUE(question.HasButton(kYesToAll) && question.HasButton(kNoToAll));
+      Press(question, row.answers[i]);
+    }
+    EXPECT_TRUE(ExpectNoWindow(process()));
+    EXPECT_TRUE(ExitedWith(process().Finish(), 0));
+    EXPECT_EQ(Left({L"a.txt", L"b.txt", L"c.txt"}), row.left);
   }
-  EXPECT_TRUE(ExpectNoWindow(process()));
-  EXPECT_TRUE(ExitedWith(process().Finish(), 0));
-  EXPECT_EQ(Left({L"a.txt", L"b.txt", L"c.txt"}), c.left);
 }
-
-INSTANTIATE_TEST_SUITE_P(Answers, ReadOnlyFiles,
-                         ::testing::Values(ReadOnlyCase{"NoThenYesToAll", {IDNO, kYesToAll}, "c.txt"},
-                                           ReadOnlyCase{"EnterIsYesThenNoToAll", {kEnter, kNoToAll}, "a.txt b.txt"},
-                                           ReadOnlyCase{"EscapeNoYes", {kEsc, IDNO, IDYES}, "b.txt c.txt"},
-                                           ReadOnlyCase{"NoQuestion", {}, ""}),
-                         [](const ::testing::TestParamInfo<ReadOnlyCase>& info) { return info.param.name; });
 
 // Each uninstall counts one user off a file's SharedDLLs value. Asked last
 // listed first: c (no value at all) and a are answered Yes, b No; other has
