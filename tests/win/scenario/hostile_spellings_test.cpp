@@ -1,12 +1,17 @@
 // Payloads that name what must never go, by every spelling that names it:
 // markers in every folder the program protects and beside the application,
 // the registry's top-level keys and the keys that hold other programs'
-// data, and a protected folder behind a device prefix in each record kind.
-// (Stream colons and device paths without a plain form are refused before
-// any call: removal_folders_test.cpp.)
+// data, and a protected folder behind a device prefix in each record kind;
+// and what does go beside them. retrax.exe is a 32-bit program on a 64-bit
+// prefix. (Stream colons and device paths without a plain form are refused
+// before any call: removal_folders_test.cpp.)
 #include "removal_scenario.h"
 
 namespace {
+
+using harness::kDefaultView;
+using harness::kView32;
+using harness::kView64;
 
 class HostileSpellings : public hostile::HostileScenario {};
 typedef HostileSpellings Sentinels;
@@ -45,15 +50,24 @@ TEST_F(HostileSpellings, ADevicePrefixInAnyRecordKindLeavesAnEmptyProtectedFolde
 // 64-bit alias Software64 and the Wow6432Node keys among them), by every
 // spelling that names them, and at the shared Uninstall and Run keys of
 // HKCU and of HKLM's 64-bit view (one by the alias, one with a doubled
-// backslash). Every marker and key placed first stays; below the shared
-// keys, the payload's own entry and value go.
+// backslash). Every marker and key placed first stays. What is the
+// payload's own goes: below the shared keys an entry and a value; in the
+// sandbox's keys a key with its subkeys, a single value, a key by the
+// alias (the 64-bit view's alone) and one as named (a 32-bit program's own
+// view), but not the key the extension library vetoes.
 TEST_F(Sentinels, HostilePayloadsLeaveEveryMarkerInPlace) {
   ASSERT_TRUE(sandbox.MakeFolder(L"App\\Menu\\Deep"));
   // Keys of the sandbox, below Software in each view.
   const std::pair<HKEY, harness::RegistryView> sentinelKeys[] = {
-      {HKEY_CURRENT_USER, harness::kDefaultView}, {HKEY_LOCAL_MACHINE, harness::kView32},
-      {HKEY_LOCAL_MACHINE, harness::kView64}};
+      {HKEY_CURRENT_USER, kDefaultView}, {HKEY_LOCAL_MACHINE, kView32}, {HKEY_LOCAL_MACHINE, kView64}};
   for (const auto& key : sentinelKeys) ASSERT_TRUE(sandbox.MakeRegistryKey(key.first, key.second, L"Sentinel"));
+  for (const wchar_t* key : {L"Tree\\A\\A1", L"Tree\\B", L"Vetoed"})
+    ASSERT_TRUE(sandbox.MakeRegistryKey(HKEY_CURRENT_USER, kDefaultView, key));
+  for (const wchar_t* value : {L"gone", L"kept"})
+    ASSERT_TRUE(sandbox.SetRegistryValue(HKEY_CURRENT_USER, kDefaultView, L"Values", value, L"1"));
+  for (harness::RegistryView view : {kView32, kView64})
+    ASSERT_TRUE(sandbox.MakeRegistryKey(HKEY_LOCAL_MACHINE, view, L"Both\\Sub") &&
+                sandbox.MakeRegistryKey(HKEY_LOCAL_MACHINE, view, L"Plain"));
   const std::wstring version = L"Software\\Microsoft\\Windows\\CurrentVersion\\";
   const std::wstring kept = L"retrax-sentinel-" + sandbox.name(), gone = L"retrax-gone-" + sandbox.name();
   const struct { HKEY root; REGSAM view; } hives[] = {{HKEY_CURRENT_USER, 0}, {HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY}};
@@ -75,6 +89,14 @@ TEST_F(Sentinels, HostilePayloadsLeaveEveryMarkerInPlace) {
                   make(h.root, h.view, version + L"Run", name.c_str()));
 
   pack::Payload payload = harness::StandardPayload();
+  ASSERT_TRUE(harness::AddTestExtension(&payload));
+  environment = {{L"RXTEST_EXT_VETO_KEY", sandbox.RegistryKey(L"Vetoed")}};
+  auto own = [&](const std::wstring& relative) { return harness::U16(sandbox.RegistryKey(relative)); };
+  payload.registry = {{harness::kPayloadHkcu, own(L"Tree")},
+                      {harness::kPayloadHkcu, own(L"Values\\\\gone")},
+                      {harness::kPayloadHkcu, own(L"Vetoed")},
+                      {harness::kPayloadHklm, u"Software64" + own(L"Both").substr(8)},
+                      {harness::kPayloadHklm, own(L"Plain")}};
   payload.folderTrees = {
       u"#Windows#\\*.*", u"#System#\\*.*", u"#AppData#\\*.*", u"#LocalAppData#\\*.*", u"#UserDir#\\*.*",
       u"#Desktop#\\*.*", u"#MyDocuments#\\*.*", u"#TempDir#\\*.*", u"#Program Files#\\*.*",
@@ -106,6 +128,14 @@ TEST_F(Sentinels, HostilePayloadsLeaveEveryMarkerInPlace) {
 
   EXPECT_TRUE(MarkersInPlace());
   for (const auto& key : sentinelKeys) EXPECT_TRUE(sandbox.RegistryKeyExists(key.first, key.second, L"Sentinel"));
+  EXPECT_FALSE(sandbox.RegistryKeyExists(HKEY_CURRENT_USER, kDefaultView, L"Tree"));
+  EXPECT_FALSE(sandbox.RegistryValueExists(HKEY_CURRENT_USER, kDefaultView, L"Values", L"gone"));
+  EXPECT_TRUE(sandbox.RegistryValueExists(HKEY_CURRENT_USER, kDefaultView, L"Values", L"kept"));
+  EXPECT_TRUE(sandbox.RegistryKeyExists(HKEY_CURRENT_USER, kDefaultView, L"Vetoed"));
+  EXPECT_FALSE(sandbox.RegistryKeyExists(HKEY_LOCAL_MACHINE, kView64, L"Both"));
+  EXPECT_TRUE(sandbox.RegistryKeyExists(HKEY_LOCAL_MACHINE, kView32, L"Both\\Sub"));
+  EXPECT_FALSE(sandbox.RegistryKeyExists(HKEY_LOCAL_MACHINE, kView32, L"Plain")) << "a 32-bit program's own view";
+  EXPECT_TRUE(sandbox.RegistryKeyExists(HKEY_LOCAL_MACHINE, kView64, L"Plain"));
   for (const auto& h : hives) {
     EXPECT_TRUE(exists(h.root, h.view, version + L"Uninstall\\" + kept, nullptr));
     EXPECT_TRUE(exists(h.root, h.view, version + L"Run", kept.c_str()));
