@@ -2,7 +2,7 @@
 // in each way a careless or malicious writer could, with the outcome the
 // uninstaller must reach. Run by the reader on the host
 // (tests/host/chunk_walk_test.cpp), end to end under Wine
-// (tests/win/scenario/hostile_*_test.cpp), and written by make_hostile.cpp
+// (tests/win/scenario/hostile*_test.cpp), and written by make_hostile.cpp
 // as seeds of the reader's fuzz target.
 #pragma once
 #include <stdint.h>

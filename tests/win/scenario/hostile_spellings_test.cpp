@@ -39,7 +39,7 @@ TEST_F(HostileSpellings, ADevicePrefixInAnyRecordKindLeavesAnEmptyProtectedFolde
     if (n == 3) payload.files = {{folder, u"gone.txt", 0}};
     if (n == 4) payload.folderTrees = {r.prefix + std::u16string(u"#TempDir#\\*.tmp")};
     environment = {{L"TMP", sandbox.Path(guarded)}, {L"TEMP", sandbox.Path(guarded)}};
-    EXPECT_TRUE(Completed(Run(payload)));
+    EXPECT_TRUE(Completed(Run(pack::EncodePayload(payload))));
     EXPECT_TRUE(sandbox.Exists(guarded));
   }
   EXPECT_TRUE(MarkersInPlace());
@@ -68,25 +68,20 @@ TEST_F(Sentinels, HostilePayloadsLeaveEveryMarkerInPlace) {
   for (harness::RegistryView view : {kView32, kView64})
     ASSERT_TRUE(sandbox.MakeRegistryKey(HKEY_LOCAL_MACHINE, view, L"Both\\Sub") &&
                 sandbox.MakeRegistryKey(HKEY_LOCAL_MACHINE, view, L"Plain"));
-  const std::wstring version = L"Software\\Microsoft\\Windows\\CurrentVersion\\";
+  // CurrentVersion of HKCU and of HKLM's 64-bit view, where the shared keys
+  // get an entry and a value of the sentinel's and of the payload's own.
+  const wchar_t version[] = L"Software\\Microsoft\\Windows\\CurrentVersion";
   const std::wstring kept = L"retrax-sentinel-" + sandbox.name(), gone = L"retrax-gone-" + sandbox.name();
-  const struct { HKEY root; REGSAM view; } hives[] = {{HKEY_CURRENT_USER, 0}, {HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY}};
-  auto make = [&](HKEY root, REGSAM view, const std::wstring& key, const wchar_t* value) {
-    HKEY handle;
-    if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &handle, nullptr)) return false;
-    const bool ok = !value || !RegSetValueExW(handle, value, 0, REG_SZ, (const BYTE*)L"s", 4);
-    return RegCloseKey(handle), ok;
+  HKEY shared[2];
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, version, 0, KEY_ALL_ACCESS, &shared[0]), 0);
+  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, version, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &shared[1]), 0);
+  auto has = [](HKEY key, const std::wstring& subkey, const wchar_t* value) {
+    return RegGetValueW(key, subkey.c_str(), value, RRF_RT_ANY, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
   };
-  auto exists = [&](HKEY root, REGSAM view, const std::wstring& key, const wchar_t* value) {
-    HKEY handle;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &handle)) return false;
-    const bool found = !value || !RegQueryValueExW(handle, value, nullptr, nullptr, nullptr, nullptr);
-    return RegCloseKey(handle), found;
-  };
-  for (const auto& h : hives)
+  for (HKEY key : shared)
     for (const std::wstring& name : {kept, gone})
-      ASSERT_TRUE(make(h.root, h.view, version + L"Uninstall\\" + name, nullptr) &&
-                  make(h.root, h.view, version + L"Run", name.c_str()));
+      ASSERT_TRUE(!RegSetKeyValueW(key, (L"Uninstall\\" + name).c_str(), nullptr, REG_SZ, L"s", 4) &&
+                  !RegSetKeyValueW(key, L"Run", name.c_str(), REG_SZ, L"s", 4));
 
   pack::Payload payload = harness::StandardPayload();
   ASSERT_TRUE(harness::AddTestExtension(&payload));
@@ -111,7 +106,7 @@ TEST_F(Sentinels, HostilePayloadsLeaveEveryMarkerInPlace) {
       {255, harness::U16(harness::ShellFolder(CSIDL_APPDATA)), harness::U16(harness::ShellFolder(CSIDL_LOCAL_APPDATA)),
        u""},
   };
-  const std::u16string v = harness::U16(version), g = harness::U16(gone);
+  const std::u16string v = harness::U16(version) + u"\\", g = harness::U16(gone);
   for (uint32_t root : {harness::kPayloadHkcu, harness::kPayloadHklm}) {
     for (const char16_t* key : {u"Software\\", u"SYSTEM\\\\", u"\\", u"Software\\Wow6432Node\\"})
       payload.registry.push_back({root, key});
@@ -124,7 +119,8 @@ TEST_F(Sentinels, HostilePayloadsLeaveEveryMarkerInPlace) {
   for (const char16_t* key : {u"Software64\\", u"software64\\\\", u"Software64\\Wow6432Node"})
     payload.registry.push_back({harness::kPayloadHklm, key});
   payload.registry.push_back({harness::kPayloadHkcu, u"Software\\Classes\\CLSID"});
-  EXPECT_TRUE(Completed(Run(payload, harness::kDefaultRunTimeoutMs, sandbox.Path(L"App\\Menu\\Deep"))));
+  EXPECT_TRUE(
+      Completed(Run(pack::EncodePayload(payload), harness::kDefaultRunTimeoutMs, sandbox.Path(L"App\\Menu\\Deep"))));
 
   EXPECT_TRUE(MarkersInPlace());
   for (const auto& key : sentinelKeys) EXPECT_TRUE(sandbox.RegistryKeyExists(key.first, key.second, L"Sentinel"));
@@ -136,17 +132,13 @@ TEST_F(Sentinels, HostilePayloadsLeaveEveryMarkerInPlace) {
   EXPECT_TRUE(sandbox.RegistryKeyExists(HKEY_LOCAL_MACHINE, kView32, L"Both\\Sub"));
   EXPECT_FALSE(sandbox.RegistryKeyExists(HKEY_LOCAL_MACHINE, kView32, L"Plain")) << "a 32-bit program's own view";
   EXPECT_TRUE(sandbox.RegistryKeyExists(HKEY_LOCAL_MACHINE, kView64, L"Plain"));
-  for (const auto& h : hives) {
-    EXPECT_TRUE(exists(h.root, h.view, version + L"Uninstall\\" + kept, nullptr));
-    EXPECT_TRUE(exists(h.root, h.view, version + L"Run", kept.c_str()));
-    EXPECT_FALSE(exists(h.root, h.view, version + L"Uninstall\\" + gone, nullptr)) << "the payload's own entry";
-    EXPECT_FALSE(exists(h.root, h.view, version + L"Run", gone.c_str())) << "the payload's own value";
-    HKEY handle;
-    if (!RegOpenKeyExW(h.root, (version + L"Run").c_str(), 0, KEY_SET_VALUE | h.view, &handle)) {
-      RegDeleteValueW(handle, kept.c_str());
-      RegCloseKey(handle);
-    }
-    RegDeleteKeyExW(h.root, (version + L"Uninstall\\" + kept).c_str(), h.view, 0);
+  for (HKEY key : shared) {
+    EXPECT_TRUE(has(key, L"Uninstall\\" + kept, nullptr) && has(key, L"Run", kept.c_str()));
+    EXPECT_FALSE(has(key, L"Uninstall\\" + gone, nullptr)) << "the payload's own entry";
+    EXPECT_FALSE(has(key, L"Run", gone.c_str())) << "the payload's own value";
+    RegDeleteKeyValueW(key, L"Run", kept.c_str());
+    RegDeleteKeyW(key, (L"Uninstall\\" + kept).c_str());
+    RegCloseKey(key);
   }
   HKEY control;  // below SYSTEM, which no sandbox key is
   ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control", 0, KEY_READ, &control), 0);

@@ -45,9 +45,6 @@ class RemovalScenario : public ScenarioTest {
     if (!process.Start(program, L"/S", folder)) return RunResult();
     return FinishAnswering(&process, limitMs);
   }
-  RunResult Run(const pack::Payload& payload, DWORD limitMs = kDefaultRunTimeoutMs, const std::wstring& folder = L"") {
-    return Run(pack::EncodePayload(payload), limitMs, folder);
-  }
   // Exit 0, and no box.
   static ::testing::AssertionResult Completed(const RunResult& run) {
     if (!run.dialogs.empty()) return ::testing::AssertionFailure() << "a box: " << Narrow(run.dialogs[0].text);
@@ -100,7 +97,7 @@ class RemovalScenario : public ScenarioTest {
   }
 
   std::vector<std::pair<std::wstring, std::wstring>> environment;  // for Run
-  std::wstring program;                                             // written by Run
+  std::wstring program;                                            // written by Run
   std::vector<std::wstring> markerFiles, markerFolders;
 };
 
