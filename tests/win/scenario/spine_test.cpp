@@ -27,8 +27,7 @@ TEST_F(Confirmation, AsksWithTheTitleAndQuestionOfThePayloadOverOkAndCancel) {
     ASSERT_TRUE(run.Start(sandbox.WriteUninstaller(L"App\\uninstall.exe", payload)));
     const Dialog box = harness::WaitForDialog(run);
     ASSERT_TRUE(box) << "no confirmation";
-    EXPECT_EQ(box.Caption() + L"|" + box.Text(),
-              way == 3 ? L"|" : Message(MSG_TITLE) + L"|" + Message(MSG_CONFIRM));
+    EXPECT_EQ(box.Caption() + L"|" + box.Text(), way == 3 ? L"|" : Message(MSG_TITLE) + L"|" + Message(MSG_CONFIRM));
     const std::vector<harness::Button> buttons = box.Buttons();
     ASSERT_EQ(buttons.size(), 2u);
     EXPECT_TRUE(buttons[0].id == IDOK && buttons[1].id == IDCANCEL);
