@@ -38,8 +38,6 @@ struct Case {
   Report report = {};  // for a read error
 };
 
-extern const char16_t kTitle[];  // message 0 of the base payload
-
 // Lists only app.exe, data\settings.ini, the folder data and the tree
 // cache\*.tmp of the install folder, or a folder that exists nowhere.
 pack::Payload BasePayload();

@@ -39,21 +39,18 @@ TEST_F(HostileSpellings, ADevicePrefixInAnyRecordKindLeavesAnEmptyProtectedFolde
     if (n == 3) payload.files = {{folder, u"gone.txt", 0}};
     if (n == 4) payload.folderTrees = {r.prefix + std::u16string(u"#TempDir#\\*.tmp")};
     environment = {{L"TMP", sandbox.Path(guarded)}, {L"TEMP", sandbox.Path(guarded)}};
-    EXPECT_TRUE(Completed(Run(pack::EncodePayload(payload))));
+    ExpectOutcome(Run(pack::EncodePayload(payload)), true);
     EXPECT_TRUE(sandbox.Exists(guarded));
   }
-  EXPECT_TRUE(MarkersInPlace());
 }
 
-// The safety proof: one payload aims at every protected folder, at the
-// folders beside the application and at the registry's top-level keys (the
-// 64-bit alias Software64 and the Wow6432Node keys among them), by every
-// spelling that names them, and at the shared Uninstall and Run keys of
-// HKCU and of HKLM's 64-bit view (one by the alias, one with a doubled
-// backslash). Every marker and key placed first stays. What is the
-// payload's own goes: below the shared keys an entry and a value; in the
-// sandbox's keys a key with its subkeys, a single value, a key by the
-// alias (the 64-bit view's alone) and one as named (a 32-bit program's own
+// The safety proof: one payload aims, by every spelling, at every protected
+// folder, the folders beside the application, the registry's top-level keys
+// (Software64 and the Wow6432Node keys among them) and the shared Uninstall
+// and Run keys of HKCU and of HKLM's 64-bit view. Every marker and key
+// placed first stays. The payload's own goes: an entry and a value below
+// the shared keys; in the sandbox's, a key with its subkeys, a value, a key
+// by the alias (the 64-bit view's alone) and one as named (the 32-bit
 // view), but not the key the extension library vetoes.
 TEST_F(Sentinels, HostilePayloadsLeaveEveryMarkerInPlace) {
   ASSERT_TRUE(sandbox.MakeFolder(L"App\\Menu\\Deep"));
@@ -119,10 +116,8 @@ TEST_F(Sentinels, HostilePayloadsLeaveEveryMarkerInPlace) {
   for (const char16_t* key : {u"Software64\\", u"software64\\\\", u"Software64\\Wow6432Node"})
     payload.registry.push_back({harness::kPayloadHklm, key});
   payload.registry.push_back({harness::kPayloadHkcu, u"Software\\Classes\\CLSID"});
-  EXPECT_TRUE(
-      Completed(Run(pack::EncodePayload(payload), harness::kDefaultRunTimeoutMs, sandbox.Path(L"App\\Menu\\Deep"))));
-
-  EXPECT_TRUE(MarkersInPlace());
+  ExpectOutcome(Run(pack::EncodePayload(payload), harness::kDefaultRunTimeoutMs, sandbox.Path(L"App\\Menu\\Deep")),
+                true);
   for (const auto& key : sentinelKeys) EXPECT_TRUE(sandbox.RegistryKeyExists(key.first, key.second, L"Sentinel"));
   EXPECT_FALSE(sandbox.RegistryKeyExists(HKEY_CURRENT_USER, kDefaultView, L"Tree"));
   EXPECT_FALSE(sandbox.RegistryValueExists(HKEY_CURRENT_USER, kDefaultView, L"Values", L"gone"));

@@ -1,9 +1,7 @@
-// Shared steps of the silent removal scenarios: the uninstaller written to
-// the sandbox's "App" folder and run with /S, as an installer's silent
-// uninstall runs it; markers in every folder the program protects; and the
-// application that the hostile payloads (tests/hostile) list. A run's boxes
-// are answered and recorded: one that should not be there fails the test
-// at once, not at the time limit.
+// Shared steps of the silent removal scenarios: App\uninstall.exe run with
+// /S (its boxes answered and recorded, so that one shown by mistake fails
+// at once, not at the time limit), markers in every folder the program
+// protects, and the application the hostile payloads (tests/hostile) list.
 #pragma once
 #include <shlobj.h>
 #include <windows.h>
@@ -23,40 +21,54 @@ inline std::wstring ShellFolder(int csidl) {
   return SHGetFolderPathW(nullptr, csidl, nullptr, 0, path) == S_OK ? path : L"";
 }
 
-class RemovalScenario : public ScenarioTest {
+}  // namespace harness
+
+namespace hostile {
+
+const DWORD kFailed = 0xFFFFFFFFu;  // exit code -1
+// What the base payload lists (cache\old.tmp for the tree cache\*.tmp).
+const wchar_t* const kAppFiles[] = {L"App\\app.exe", L"App\\data\\settings.ini", L"App\\cache\\old.tmp"};
+
+// Markers placed and the application installed.
+class HostileScenario : public harness::ScenarioTest {
  protected:
+  void SetUp() override {
+    harness::ScenarioTest::SetUp();
+    ASSERT_NO_FATAL_FAILURE(PlaceMarkers());
+    ASSERT_TRUE(InstallApp());
+  }
   void TearDown() override {
     for (const std::wstring& file : markerFiles) DeleteFileW(file.c_str());
     for (auto it = markerFolders.rbegin(); it != markerFolders.rend(); ++it) RemoveDirectoryW(it->c_str());
   }
-  RunOptions Options(DWORD limitMs = kDefaultRunTimeoutMs) const {
-    RunOptions options;
+  bool InstallApp() {
+    bool ok = true;
+    for (const wchar_t* file : kAppFiles) ok = ok && sandbox.InstallFile(file, 0);
+    return ok;
+  }
+  harness::RunOptions Options(DWORD limitMs = harness::kDefaultRunTimeoutMs) const {
+    harness::RunOptions options;
     options.dismissDialogs = true, options.sandbox = &sandbox, options.timeoutMs = limitMs;
     return options;
   }
   // Writes App\uninstall.exe with the payload and runs it with /S from
   // folder (its own when empty), with environment over the sandbox's.
-  RunResult Run(const Bytes& payload, DWORD limitMs = kDefaultRunTimeoutMs, const std::wstring& folder = L"") {
+  harness::RunResult Run(const Bytes& payload, DWORD limitMs = harness::kDefaultRunTimeoutMs,
+                         const std::wstring& folder = L"") {
     program = sandbox.WriteUninstaller(L"App\\uninstall.exe", payload);
     EXPECT_FALSE(program.empty());
-    Process process;
+    harness::Process process;
     sandbox.PrepareProcess(&process);
     for (const auto& variable : environment) process.SetEnvironment(variable.first, variable.second);
-    if (!process.Start(program, L"/S", folder)) return RunResult();
-    return FinishAnswering(&process, limitMs);
+    if (!process.Start(program, L"/S", folder)) return harness::RunResult();
+    return harness::FinishAnswering(&process, limitMs);
   }
-  // Exit 0, and no box.
-  static ::testing::AssertionResult Completed(const RunResult& run) {
-    if (!run.dialogs.empty()) return ::testing::AssertionFailure() << "a box: " << Narrow(run.dialogs[0].text);
-    return ExitedWith(run, 0);
-  }
-  std::u16string At(const std::wstring& relative) const { return U16(sandbox.Path(relative)); }
+  std::u16string At(const std::wstring& relative) const { return harness::U16(sandbox.Path(relative)); }
 
   // A marker file and a marker folder holding one in the sandbox's "temp"
   // (the runs' temporary folder), the shell's folders, All Users, Quick
-  // Launch, the 64-bit Program Files, and beside App and in its sibling
-  // Neighbour. A folder this machine lacks gets none. They go when the
-  // test ends.
+  // Launch, the 64-bit Program Files, beside App and in its sibling
+  // Neighbour; none in a folder this machine lacks.
   void PlaceMarkers() {
     ASSERT_TRUE(sandbox.MakeFolder(L"temp") && sandbox.MakeFolder(L"Neighbour"));
     std::vector<std::wstring> folders = {sandbox.Path(L"temp"), sandbox.root(), sandbox.Path(L"Neighbour")};
@@ -65,11 +77,11 @@ class RemovalScenario : public ScenarioTest {
                       CSIDL_COMMON_PROGRAMS, CSIDL_STARTMENU, CSIDL_COMMON_STARTMENU, CSIDL_STARTUP,
                       CSIDL_COMMON_STARTUP, CSIDL_APPDATA, CSIDL_COMMON_APPDATA, CSIDL_LOCAL_APPDATA,
                       CSIDL_COMMON_DOCUMENTS, CSIDL_PERSONAL, CSIDL_PROFILE})
-      if (!ShellFolder(csidl).empty()) folders.push_back(ShellFolder(csidl));
-    const std::wstring documents = ShellFolder(CSIDL_COMMON_DOCUMENTS);
+      if (!harness::ShellFolder(csidl).empty()) folders.push_back(harness::ShellFolder(csidl));
+    const std::wstring documents = harness::ShellFolder(CSIDL_COMMON_DOCUMENTS);
     folders.push_back(documents.substr(0, documents.rfind(L'\\')));  // All Users
     for (int csidl : {CSIDL_APPDATA, CSIDL_COMMON_APPDATA})
-      folders.push_back(ShellFolder(csidl) + L"\\Microsoft\\Internet Explorer\\Quick Launch");
+      folders.push_back(harness::ShellFolder(csidl) + L"\\Microsoft\\Internet Explorer\\Quick Launch");
     wchar_t path[MAX_PATH];
     DWORD bytes = sizeof path;
     if (RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion", L"ProgramFilesDir",
@@ -82,7 +94,7 @@ class RemovalScenario : public ScenarioTest {
         continue;
       markerFolders.push_back(name);
       for (const std::wstring& file : {name + L".txt", name + L"\\inside.txt"})
-        if (WriteWholeFile(file, {'s'})) markerFiles.push_back(file);
+        if (harness::WriteWholeFile(file, {'s'})) markerFiles.push_back(file);
     }
     ASSERT_GE(markerFiles.size(), 2 * 20u) << "markers in the protected folders and beside App";
   }
@@ -91,39 +103,11 @@ class RemovalScenario : public ScenarioTest {
     std::string missing;
     for (const std::vector<std::wstring>* list : {&markerFiles, &markerFolders})
       for (const std::wstring& path : *list)
-        if (!FileExists(path)) missing += "\n  " + Narrow(path);
+        if (!harness::FileExists(path)) missing += "\n  " + harness::Narrow(path);
     if (missing.empty()) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "markers lost:" << missing;
   }
 
-  std::vector<std::pair<std::wstring, std::wstring>> environment;  // for Run
-  std::wstring program;                                            // written by Run
-  std::vector<std::wstring> markerFiles, markerFolders;
-};
-
-}  // namespace harness
-
-namespace hostile {
-
-const DWORD kFailed = 0xFFFFFFFFu;  // exit code -1
-// What the base payload lists (cache\old.tmp for the tree cache\*.tmp).
-const wchar_t* const kAppFiles[] = {L"App\\app.exe", L"App\\data\\settings.ini", L"App\\cache\\old.tmp"};
-
-// Markers placed and the application installed. A run ends with 0, or with
-// -1 after the report; a crash, a hang (killed at the limit) or a lost
-// marker fails the test.
-class HostileScenario : public harness::RemovalScenario {
- protected:
-  void SetUp() override {
-    harness::RemovalScenario::SetUp();
-    ASSERT_NO_FATAL_FAILURE(PlaceMarkers());
-    ASSERT_TRUE(InstallApp());
-  }
-  bool InstallApp() {
-    bool ok = true;
-    for (const wchar_t* file : kAppFiles) ok = ok && sandbox.InstallFile(file, 0);
-    return ok;
-  }
   // Exit 0 without a box, or -1 after reports boxes (c's text and caption
   // when given) with nothing of App removed; no marker lost either way, and
   // nothing left in the run's temporary folder but the markers.
@@ -145,6 +129,10 @@ class HostileScenario : public harness::RemovalScenario {
     FindClose(search);
     EXPECT_TRUE(MarkersInPlace());
   }
+
+  std::vector<std::pair<std::wstring, std::wstring>> environment;  // for Run
+  std::wstring program;                                            // written by Run
+  std::vector<std::wstring> markerFiles, markerFolders;
 };
 
 }  // namespace hostile
