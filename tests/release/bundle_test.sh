@@ -2,13 +2,12 @@
 # The release bundle as an installer author gets it. The zip is unpacked into
 # an empty folder and, with nothing but what it holds, checked against its
 # SHA256SUMS and for one version everywhere; the staged sample application
-# is scanned and its uninstaller built with the Linux retrax-pack and signed
-# as a publisher signs it, and an installer in C++ is built against the
-# bundle's CMake package. With a Wine prefix the folder lies in that prefix,
-# and retrax-pack.exe under Wine does the same (manifest and uninstaller
-# identical to the Linux tool's) and reads the signed file; then the
-# application is installed where the manifest says and its signed
-# uninstaller runs under Wine to the end, self-removal included.
+# is scanned, its uninstaller built with the Linux retrax-pack and signed,
+# and an installer in C++ built against the bundle's CMake package. With a
+# Wine prefix (the folder then lies in it) retrax-pack.exe does the same,
+# with the same results, and reads the signed file; then the application is
+# installed where the manifest says and the signed uninstaller runs under
+# Wine to the end, self-removal included.
 #
 #   bundle_test.sh ZIP STAGED-FOLDER EXAMPLE-INSTALLER-DIR [PREFIX]
 #

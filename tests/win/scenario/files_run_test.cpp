@@ -65,21 +65,19 @@ class FileScenario : public harness::ScenarioTest {
     ASSERT_TRUE(process().Start(program, arguments, folder));
   }
   harness::Process& process() { return run->process; }
-  // Presses the button: Escape for 0, Enter for -1.
-  static void Press(const harness::Dialog& dialog, int button) {
-    if (button == 0) dialog.PressEsc();
-    if (button < 0) dialog.PressEnter();
-    if (button > 0) dialog.Press(button);
-    EXPECT_TRUE(dialog.WaitClosed());
-  }
   // Waits for the next box of the run, expects message index in it (with
-  // the path of relative for its "%s") and presses the button.
+  // the path of relative for its "%s") and presses the button, which it
+  // must have: Escape for 0, Enter for -1.
   void Answer(int button, int index, const std::wstring& relative = L"") {
     const std::wstring text = harness::Message(index, relative.empty() ? L"" : Path(relative));
     const harness::Dialog dialog = run->dialogs.Next();
     ASSERT_TRUE(dialog) << harness::Narrow(text);
     EXPECT_EQ(harness::Narrow(dialog.Text()), harness::Narrow(text));
-    Press(dialog, button);
+    EXPECT_TRUE(button <= 0 || dialog.HasButton(button)) << "no button " << button;
+    if (button == 0) dialog.PressEsc();
+    if (button < 0) dialog.PressEnter();
+    if (button > 0) dialog.Press(button);
+    EXPECT_TRUE(dialog.WaitClosed());
   }
 
   struct Run {
@@ -139,7 +137,8 @@ const int kEsc = 0, kEnter = -1, kYesToAll = 1001, kNoToAll = 1002;
 // installer meant read-only files to go.
 TEST_F(FileScenario, ReadOnlyFilesGoByTheAnswerForTheFileOrForAllThatFollow) {
   const struct { std::vector<int> answers; const char* left; } rows[] = {
-      {{IDNO, kYesToAll}, "c.txt"}, {{kEnter, kNoToAll}, "a.txt b.txt"}, {{kEsc, IDNO, IDYES}, "b.txt c.txt"}, {{}, ""}};
+      {{IDNO, kYesToAll}, "c.txt"}, {{kEnter, kNoToAll}, "a.txt b.txt"}, {{kEsc, IDNO, IDYES}, "b.txt c.txt"},
+      {{}, ""}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.left);
     if (row.answers.empty()) payload.messages[9] = u"";
@@ -149,13 +148,8 @@ TEST_F(FileScenario, ReadOnlyFilesGoByTheAnswerForTheFileOrForAllThatFollow) {
       Install(name, 0, FILE_ATTRIBUTE_READONLY);
     }
     Start();
-    for (size_t i = 0; i < row.answers.size(); ++i) {
-      const harness::Dialog question = run->dialogs.Next();
-      ASSERT_TRUE(question) << i;
-      EXPECT_EQ(question.Text(), harness::Message(9, Path(std::wstring(L"App\\") + L"cba"[i] + L".txt")));
-      EXPECT_TRUE(question.HasButton(kYesToAll) && question.HasButton(kNoToAll));
-      Press(question, row.answers[i]);
-    }
+    for (size_t i = 0; i < row.answers.size(); ++i)
+      Answer(row.answers[i], 9, std::wstring(L"App\\") + L"cba"[i] + L".txt");
     EXPECT_TRUE(ExpectNoWindow(process()));
     EXPECT_TRUE(ExitedWith(process().Finish(), 0));
     EXPECT_EQ(Left({L"a.txt", L"b.txt", L"c.txt"}), row.left);

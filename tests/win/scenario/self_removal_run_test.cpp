@@ -1,7 +1,6 @@
 // Self-removal's deletion mode alone, started as the temporary copy is, on
-// an uninstaller that the test holds open for a while, for good, or that is
-// already gone. (Whole runs that remove themselves: per_user_run_test.cpp,
-// and with WININIT.INI, ansi_uninstall_test.cpp.)
+// an uninstaller held open for a while, for good, or already gone. (Whole
+// runs: per_user_run_test.cpp, ansi_uninstall_test.cpp.)
 #include <thread>
 
 #include "harness/harness.h"
