@@ -98,16 +98,6 @@ class HostileScenario : public harness::ScenarioTest {
     }
     ASSERT_GE(markerFiles.size(), 2 * 20u) << "markers in the protected folders and beside App";
   }
-  // Every marker placed is still there; the failure names the missing ones.
-  ::testing::AssertionResult MarkersInPlace() const {
-    std::string missing;
-    for (const std::vector<std::wstring>* list : {&markerFiles, &markerFolders})
-      for (const std::wstring& path : *list)
-        if (!harness::FileExists(path)) missing += "\n  " + harness::Narrow(path);
-    if (missing.empty()) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "markers lost:" << missing;
-  }
-
   // Exit 0 without a box, or -1 after reports boxes (c's text and caption
   // when given) with nothing of App removed; no marker lost either way, and
   // nothing left in the run's temporary folder but the markers.
@@ -127,7 +117,9 @@ class HostileScenario : public harness::ScenarioTest {
       EXPECT_EQ(found.cFileName[0] == L'.' || wcsncmp(found.cFileName, L"retrax-sentinel-", 16) == 0, true)
           << "left in the run's temporary folder: " << harness::Narrow(found.cFileName);
     FindClose(search);
-    EXPECT_TRUE(MarkersInPlace());
+    for (const std::vector<std::wstring>* list : {&markerFiles, &markerFolders})
+      for (const std::wstring& path : *list)
+        EXPECT_TRUE(harness::FileExists(path)) << "marker lost: " << harness::Narrow(path);
   }
 
   std::vector<std::pair<std::wstring, std::wstring>> environment;  // for Run
