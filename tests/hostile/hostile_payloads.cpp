@@ -1,11 +1,9 @@
 #include "hostile/hostile_payloads.h"
 
 namespace hostile {
-
-const char16_t kTitle[] = u"Hostile App Uninstall";
-
 namespace {
 
+const char16_t kTitle[] = u"Hostile App Uninstall";  // message 0
 const char16_t kDamageText[] = u"The uninstall data of %s cannot be read.";
 const Report kDamageReport{u"The uninstall data of ", true, u" cannot be read.", kTitle};
 // A folder that exists on no machine: the base payload's absolute names

@@ -2,7 +2,7 @@
 // in each way a careless or malicious writer could, with the outcome the
 // uninstaller must reach. Run by the reader on the host
 // (tests/host/chunk_walk_test.cpp), end to end under Wine
-// (tests/win/scenario/hostile_*_test.cpp), and written by make_hostile.cpp
+// (tests/win/scenario/hostile*_test.cpp), and written by make_hostile.cpp
 // as seeds of the reader's fuzz target.
 #pragma once
 #include <stdint.h>
@@ -37,8 +37,6 @@ struct Case {
   std::string why;  // one line: what is hostile in it
   Report report = {};  // for a read error
 };
-
-extern const char16_t kTitle[];  // message 0 of the base payload
 
 // Lists only app.exe, data\settings.ini, the folder data and the tree
 // cache\*.tmp of the install folder, or a folder that exists nowhere.

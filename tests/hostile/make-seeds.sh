@@ -1,11 +1,7 @@
 #!/bin/bash
-# Writes the hostile seeds of the reader's fuzz target
-# (tests/fuzz/corpus/hostile-*.bin) from hostile_payloads.cpp and prints the
-# rows of tests/hostile/README.md's table (the host tests check each case
-# against the reader).
-# Run it after changing a case; the Windows scenarios make their payloads
-# from the same source at test time and need nothing from here. Seeds of
-# cases since dropped stay in the corpus: they still make good seeds.
+# After a change to hostile_payloads.cpp: writes its small cases as seeds of
+# the reader's fuzz target (tests/fuzz/corpus/hostile-*.bin; those of dropped
+# cases stay, still good seeds) and prints the rows of README.md's table.
 #
 #   bash tests/hostile/make-seeds.sh [BUILD FOLDER]   (default build/hostile)
 set -eu

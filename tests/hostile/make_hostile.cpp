@@ -1,7 +1,5 @@
 // Writes the hostile cases under 4 KB as seeds of the reader's fuzz target
 // (hostile-<name>.bin) and prints every case as a row of the README's table.
-// The host tests check each case's outcome against the reader.
-//
 // Usage: make_hostile <seed folder>   (see make-seeds.sh)
 #include <stdio.h>
 

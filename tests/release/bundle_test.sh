@@ -2,12 +2,12 @@
 # The release bundle as an installer author gets it. The zip is unpacked into
 # an empty folder and, with nothing but what it holds, checked against its
 # SHA256SUMS and for one version everywhere; the staged sample application
-# is scanned and its uninstaller built with the Linux retrax-pack, and an
-# installer in C++ is built against the bundle's CMake package. With a Wine
-# prefix the folder lies in that prefix, and retrax-pack.exe under Wine does
-# the same (manifest and uninstaller identical to the Linux tool's); then the
-# application is installed where the manifest says and its uninstaller runs
-# under Wine to the end, self-removal included.
+# is scanned, its uninstaller built with the Linux retrax-pack and signed,
+# and an installer in C++ built against the bundle's CMake package. With a
+# Wine prefix (the folder then lies in it) retrax-pack.exe does the same,
+# with the same results, and reads the signed file; then the application is
+# installed where the manifest says and the signed uninstaller runs under
+# Wine to the end, self-removal included.
 #
 #   bundle_test.sh ZIP STAGED-FOLDER EXAMPLE-INSTALLER-DIR [PREFIX]
 #
@@ -64,6 +64,14 @@ install_dir='C:\Program Files\Bundle Sample'
 ./retrax-pack scan ../stage --name "Bundle Sample" --install-dir "$install_dir" -o ../linux.json >/dev/null
 ./retrax-pack build ../linux.json --stub retrax.exe -o ../linux.exe >/dev/null
 ./retrax-pack verify ../linux.exe >/dev/null || fail "the uninstaller does not verify"
+# Signed with a throwaway certificate, its own authority: the signature
+# goes behind the payload, which must stay readable.
+openssl req -x509 -newkey rsa:2048 -nodes -keyout ../key.pem -out ../cert.pem -days 2 \
+  -subj "/CN=Retrax Test Publisher" 2>/dev/null
+osslsigncode sign -certs ../cert.pem -key ../key.pem -n "Bundle Sample" -in ../linux.exe -out ../signed.exe >/dev/null
+osslsigncode verify -CAfile ../cert.pem -in ../signed.exe >../verify.log 2>&1 ||
+  { cat ../verify.log; fail "the signature does not verify"; }
+./retrax-pack verify ../signed.exe >/dev/null || fail "the signed uninstaller does not verify"
 
 if [ -n "$prefix" ]; then
   [ "$(wine_run retrax-pack.exe --version)" = "retrax-pack $version" ] || fail "retrax-pack.exe --version"
@@ -72,11 +80,14 @@ if [ -n "$prefix" ]; then
   cmp ../linux.json ../windows.json || fail "the two scans differ"
   wine_run retrax-pack.exe build '..\linux.json' --stub retrax.exe -o '..\windows.exe' >/dev/null
   cmp ../linux.exe ../windows.exe || fail "the two uninstallers differ"
+  [[ $(wine_run retrax-pack.exe dump '..\signed.exe') == *settings.ini* ]] || fail "dump does not read the signed file"
+  wine_run retrax-pack.exe verify '..\signed.exe' >/dev/null || fail "verify does not read the signed file"
 
   # /Q: no questions; the uninstaller removes everything, then its temporary
-  # copy deletes the uninstaller and the emptied install folder.
+  # copy (the program part alone, unsigned) deletes the uninstaller and the
+  # emptied install folder.
   cp -R -- ../stage "$app_dir"
-  cp -- ../linux.exe "$app_dir/uninstall.exe"
+  cp -- ../signed.exe "$app_dir/uninstall.exe"
   wine_run "$app_dir/uninstall.exe" /Q || fail "the uninstaller exited with $?"
   for _ in $(seq 40); do
     [ -e "$app_dir" ] || break
@@ -92,4 +103,4 @@ cmake -S "$example" -B ../example -G Ninja -DCMAKE_BUILD_TYPE=Release \
 ../example/example-installer retrax.exe ../example.exe >/dev/null
 ./retrax-pack verify ../example.exe >/dev/null || fail "the example installer's uninstaller does not verify"
 
-echo "bundle: $name checked (sums, version, scan and build$([ -n "$prefix" ] && echo ' on Linux and under Wine, uninstall under Wine' || echo ' on Linux only: no Wine prefix given'), CMake package)"
+echo "bundle: $name checked (sums, version, scan, build and signing$([ -n "$prefix" ] && echo ' on Linux and under Wine, signed uninstall under Wine' || echo ' on Linux only: no Wine prefix given'), CMake package)"

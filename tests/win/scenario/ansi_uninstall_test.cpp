@@ -2,8 +2,8 @@
 // the program with its ANSI table forced, run under a name of its own for
 // which Wine reports Windows 98: every text-bearing call goes through the
 // adapters, and the registry and the self-removal take their 9x branches.
-// The prefix's one WININIT.INI is put back after the test, and tests that
-// touch it never overlap (RESOURCE_LOCK on AnsiFamily*, CMakeLists.txt).
+// The prefix's one WININIT.INI, which no other test touches (the unit
+// tests use one of their own), is put back after the test.
 #include "harness/harness.h"
 
 namespace {
@@ -39,17 +39,14 @@ TEST_F(AnsiFamilyUninstall, EverythingListedGoesAndTheCopyIsLeftToWininit) {
   pack::Payload payload = harness::StandardPayload();
   payload.files = {{u".", u"readme.txt", 0}};
   payload.registry = {{harness::kPayloadHkcu, harness::U16(sandbox.RegistryKey(L"App"))}};
-  harness::Bytes ansi, file;
-  std::string error;
-  ASSERT_TRUE(harness::LoadEmbeddedFile(L"RETRAX_ANSI_EXE", &ansi) &&
-              pack::AttachPayload(ansi, pack::EncodePayload(payload), &file, &error) &&
-              sandbox.WriteFile(L"App\\" + program, file));
+  harness::Bytes ansi;
+  ASSERT_TRUE(harness::LoadEmbeddedFile(L"RETRAX_ANSI_EXE", &ansi));
   const std::string before = "[Rename]\r\nNUL=C:\\OLD\\A.EXE\r\n";
   ASSERT_TRUE(harness::WriteWholeFile(kWininit, harness::Bytes(before.begin(), before.end())));
 
   harness::Process process;
   sandbox.PrepareProcess(&process);
-  ASSERT_TRUE(process.Start(sandbox.Path(L"App\\" + program)));
+  ASSERT_TRUE(process.Start(sandbox.WriteUninstaller(L"App\\" + program, payload, &ansi)));
   harness::DialogSequence dialogs(process);
   const std::pair<std::wstring, int> answers[] = {
       {Message(MSG_CONFIRM), IDOK}, {Message(9, sandbox.Path(L"App\\readme.txt")), IDYES}, {Message(MSG_DONE), IDOK}};

@@ -2,20 +2,14 @@
 // end: its data in the user's application data (a tree through #AppData#),
 // its keys under HKEY_CURRENT_USER, its shortcut in the user's own
 // Start-menu Programs folder, and the uninstaller itself. retrax-user.exe,
-// which asks for no administrator, does it as retrax.exe does; its
-// temporary copy is the program proper, asking for no more either. A
-// neighbour of each kind ("-other") stays.
-#include "folders_scenario_support.h"
+// which asks for no administrator, does it as retrax.exe does (the same
+// sources); its temporary copy is the program proper, asking for no more
+// either. A neighbour of each kind ("-other") stays.
+#include "removal_scenario.h"
 
 namespace {
 
-struct Program {
-  const char* name;
-  const wchar_t* resource;
-};
-void PrintTo(const Program& program, std::ostream* out) { *out << program.name; }
-
-class PerUserApplication : public harness::ScenarioTest, public ::testing::WithParamInterface<Program> {
+class PerUserApplication : public harness::ScenarioTest {
  protected:
   // Outside the sandbox: only what was made here goes, by its own name.
   void TearDown() override {
@@ -35,9 +29,9 @@ class PerUserApplication : public harness::ScenarioTest, public ::testing::WithP
   std::vector<std::wstring> made;  // each folder before what it holds
 };
 
-TEST_P(PerUserApplication, RemovesItsDataKeysShortcutAndItself) {
+TEST_F(PerUserApplication, RemovesItsDataKeysShortcutAndItself) {
   harness::Bytes program;
-  ASSERT_TRUE(harness::LoadEmbeddedFile(GetParam().resource, &program));
+  ASSERT_TRUE(harness::LoadEmbeddedFile(L"RETRAX_USER_EXE", &program));
   const std::wstring tag = L"\\RetraxTests-" + sandbox.name();
   const std::wstring data = Plant(harness::ShellFolder(CSIDL_APPDATA) + tag, {L"settings.ini"});
   Plant(data + L"\\cache", {L"page.bin"});
@@ -69,10 +63,5 @@ TEST_P(PerUserApplication, RemovesItsDataKeysShortcutAndItself) {
   ASSERT_TRUE(harness::ReadWholeFile(sandbox.Path(L"temp\\_uins1.exe"), &copy));
   EXPECT_TRUE(copy == program) << "the copy started is the program proper: " << copy.size() << " bytes";
 }
-
-INSTANTIATE_TEST_SUITE_P(Programs, PerUserApplication,
-                         ::testing::Values(Program{"RetraxUserExe", L"RETRAX_USER_EXE"},
-                                           Program{"RetraxExe", L"RETRAX_EXE"}),
-                         [](const ::testing::TestParamInfo<Program>& info) { return info.param.name; });
 
 }  // namespace
