@@ -9,7 +9,7 @@
 # it is rebuilt, to <binary dir>/embedded/<target>.exe or .dll, and the copy
 # is embedded under the resource name of the target in upper case, '-' as
 # '_', then _EXE or _DLL: retrax-pack gives RETRAX_PACK_EXE,
-# retrax_test_planted RETRAX_TEST_PLANTED_DLL. The copy, not the target's own
+# retrax_test_component RETRAX_TEST_COMPONENT_DLL. The copy, not the target's own
 # file, is what the resource compiler reads: a plain file of this directory
 # with a rule that makes it, so the .rc is compiled again whenever one of
 # them changes (OBJECT_DEPENDS) and only after the copies exist (the custom
