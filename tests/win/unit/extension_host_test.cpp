@@ -5,7 +5,7 @@
 #include "driver/run_state.h"
 #include "payload/extension_host.h"
 #include "payload/memory.h"
-#include "platform_test_support.h"
+#include "unit_test_support.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The path primitives and the bounded text helpers: a path that does not
 // fit is refused, never cut into the name of another file.
 #include "paths/path_ops.h"
-#include "platform_test_support.h"
+#include "unit_test_support.h"
 
 namespace {
 

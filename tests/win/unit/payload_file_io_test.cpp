@@ -6,7 +6,7 @@
 #include "driver/run_state.h"
 #include "payload/file_io.h"
 #include "payload/memory.h"
-#include "platform_test_support.h"
+#include "unit_test_support.h"
 
 namespace {
 

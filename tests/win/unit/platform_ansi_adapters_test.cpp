@@ -7,7 +7,7 @@
 
 #include "payload/memory.h"
 #include "platform/ansi_adapters.h"
-#include "platform_test_support.h"
+#include "unit_test_support.h"
 
 namespace {
 
