@@ -2,17 +2,9 @@
 // whose program proper is the recording helper, so that the started copy
 // tells how it was started; and the restart registration on the ANSI
 // family, with WININIT.INI in the test's folder.
-#include <gtest/gtest.h>
-#include <windows.h>
-
-#include <vector>
-
-#include "driver/driver.h"
 #include "driver/launch.h"
-#include "driver/run_state.h"
-#include "harness/harness.h"
-#include "platform/system_calls.h"
 #include "recorder/recorder_log.h"
+#include "unit_test_support.h"
 
 namespace {
 
@@ -70,29 +62,24 @@ HINSTANCE WINAPI RepointThenStart(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWST
 class SelfRemovalCopy : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(sandbox.ok() && sandbox.MakeFolder(L"temp"));
     ASSERT_TRUE(harness::LoadEmbeddedFile(L"RETRAX_TEST_RECORDER_EXE", &programProper));
     Bytes file = programProper;
     file.insert(file.end(), 3000, 0xEE);  // the payload, which the copy leaves out
     ASSERT_TRUE(sandbox.WriteFile(L"App\\uninstall.exe", file));
-    environment.Set(L"TMP", temp);
-    environment.Set(L"TEMP", temp);
     DetectPlatform();
     sys.ShellExecuteW = CheckLockThenStart;
     writeErrorAtStart = DWORD(-1);
   }
-  void TearDown() override {
-    sys = savedTable;
-    run = saved;
-  }
   bool Start(size_t length) { return StartDeletionCopy(program.c_str(), static_cast<uint32_t>(length)); }
+  void SetTemp(const std::wstring& folder) {
+    for (const wchar_t* name : {L"TMP", L"TEMP"}) environment.Set(name, folder);
+  }
 
-  harness::Sandbox sandbox;
-  const std::wstring temp = sandbox.Path(L"temp"), program = sandbox.Path(L"App\\uninstall.exe");
+  SavedRunState saved;
+  ScratchFolder sandbox;
+  const std::wstring temp = sandbox.Temp(), program = sandbox.Path(L"App\\uninstall.exe");
   Bytes programProper;
   harness::ScopedEnvironment environment;
-  const RunState saved = run;
-  const SystemCallTable savedTable = sys;
 };
 
 // The copy runs in its own folder: a process holds its current folder, and
@@ -122,8 +109,7 @@ TEST_F(SelfRemovalCopy, TheProgramProperIsCopiedLockedAndStartedHiddenInDeletion
 // is not started at all.
 TEST_F(SelfRemovalCopy, WhatStartsIsTheCopyThatWasChecked) {
   ASSERT_TRUE(sandbox.MakeFolder(L"evil") && recorder::Install(sandbox.Path(L"evil\\_uins1.exe")));
-  environment.Set(L"TMP", sandbox.Path(L"junction"));
-  environment.Set(L"TEMP", sandbox.Path(L"junction"));
+  SetTemp(sandbox.Path(L"junction"));
   linkedRoot = sandbox.root();
   pointsAt = L"temp";
   sys.CreateFileW = OpenThroughLink;
@@ -134,8 +120,7 @@ TEST_F(SelfRemovalCopy, WhatStartsIsTheCopyThatWasChecked) {
   EXPECT_EQ(records[0].program, temp + L"\\_uins1.exe");
   EXPECT_FALSE(sandbox.Exists(L"evil\\recorder.log"));
 
-  environment.Set(L"TMP", temp);
-  environment.Set(L"TEMP", temp);
+  SetTemp(temp);
   replaceBeforeHold = true;
   EXPECT_FALSE(Start(programProper.size()));
   replaceBeforeHold = false;
