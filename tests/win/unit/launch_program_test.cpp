@@ -2,10 +2,8 @@
 // test's own process; whole runs (Launch) show the folder, arguments, wait.
 #include "driver/launch.h"
 #include "driver/pre_uninstall.h"
-#include "driver/run_state.h"
-#include "harness/harness.h"
-#include "platform/system_calls.h"
 #include "recorder/recorder_log.h"
+#include "unit_test_support.h"
 
 namespace {
 
@@ -42,8 +40,6 @@ class Launch : public ::testing::Test {
     preUninstallLauncher = RecordLaunch;
   }
   void TearDown() override {
-    sys = savedTable;
-    run = savedRun;
     preUninstallLauncher = LaunchProgram;
     SetCurrentDirectoryW(savedFolder.c_str());
   }
@@ -58,8 +54,7 @@ class Launch : public ::testing::Test {
   }
   harness::Sandbox sandbox;
   const std::wstring savedFolder = CurrentFolder();
-  const SystemCallTable savedTable = sys;
-  const RunState savedRun = run;
+  SavedRunState saved;
   wchar_t installDir[RX_MAX_PATH] = L"C:\\App\\", workPath[RX_MAX_PATH] = L"";
 };
 
@@ -103,7 +98,6 @@ TEST_F(Launch, AFinalPageOpensInItsOwnFolderUnlessItIsAnAddressOrABareName) {
   const std::wstring longest = L"C:\\" + std::wstring(256, L'p');
   const std::wstring cases[][2] = {
       {L"HTTPS://example.invalid/done", L"-"},
-      {L"C:\\done.htm", L"C:\\"},
       {L"done.htm", L"-"},
       {longest, L"C:\\"},     // 259 characters fit the buffer
       {longest + L"p", L""},  // 260 would be cut: not opened at all
