@@ -4,7 +4,6 @@
 
 #include <map>
 
-#include "driver/run_state.h"
 #include "paths/folder_macros.h"
 #include "unit_test_support.h"
 
@@ -27,49 +26,35 @@ std::wstring Shell(int csidl) {
   SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
   return path;
 }
-std::wstring ProgramFiles(DWORD view) {
-  wchar_t value[MAX_PATH] = L"";
-  DWORD bytes = sizeof value;
-  RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion", L"ProgramFilesDir",
-               RRF_RT_REG_SZ | view, nullptr, value, &bytes);
-  return value;
-}
-std::wstring System(bool windows) {
-  wchar_t path[MAX_PATH];
-  windows ? GetWindowsDirectoryW(path, MAX_PATH) : GetSystemDirectoryW(path, MAX_PATH);
-  return path;
-}
 
 class FolderMacros : public ::testing::Test {
  protected:
   void SetUp() override {
-    saved_ = run;
-    savedSources_ = folderSources;
     run.installDir = installDir;
     run.isNT = true;
     ResetProtectedFolders();
   }
   void TearDown() override {
-    run = saved_;
     folderSources = savedSources_;
     ResetProtectedFolders();
   }
   wchar_t installDir[RX_MAX_PATH] = L"C:\\App\\";
-  RunState saved_;
-  FolderSources savedSources_;
+  SavedRunState saved_;
+  const FolderSources savedSources_ = folderSources;
 };
 
-// One macro of each source; the shell's folder numbers are checked against
-// shlobj.h when the table is compiled.
+// One macro of each source, against the shell and the environment; the
+// shell's folder numbers are checked against shlobj.h when the table is
+// compiled. On WOW64 the two Program Files folders differ.
 TEST_F(FolderMacros, EachMacroNamesItsFolderWithoutTrailingBackslash) {
   const std::wstring documents = Shell(CSIDL_COMMON_DOCUMENTS);
   const std::map<std::wstring, std::wstring> expected = {
-      {L"#Windows#", System(true)}, {L"#System#", System(false)}, {L"#tempdir#", Trimmed(Resolve(FOLDER_TEMP))},
-      {L"#Program Files#", ProgramFiles(0)}, {L"#Program Files (x64)#", ProgramFiles(RRF_SUBKEY_WOW6464KEY)},
-      {L"#MyDocuments#", Shell(CSIDL_PERSONAL)}, {L"#AllUsersDocuments#", documents},
-      {L"#AllUsersDir#", documents.substr(0, documents.rfind(L'\\'))}, {L"#InstallDir#", L"C:\\App"}};
+      {L"#Windows#", Shell(CSIDL_WINDOWS)}, {L"#System#", Shell(CSIDL_SYSTEM)},
+      {L"#tempdir#", Trimmed(Resolve(FOLDER_TEMP))}, {L"#Program Files#", Shell(CSIDL_PROGRAM_FILES)},
+      {L"#Program Files (x64)#", _wgetenv(L"ProgramW6432")}, {L"#MyDocuments#", Shell(CSIDL_PERSONAL)},
+      {L"#AllUsersDocuments#", documents}, {L"#AllUsersDir#", documents.substr(0, documents.rfind(L'\\'))},
+      {L"#InstallDir#", L"C:\\App"}};
   for (const auto& macro : expected) EXPECT_EQ(Expand(macro.first + L"\\a"), macro.second + L"\\a") << macro.first;
-  EXPECT_NE(Expand(L"#Program Files#"), Expand(L"#Program Files (x64)#")) << "WOW64: two views";
 }
 
 TEST_F(FolderMacros, OnlyWholeKnownTokensExpandNeverTwiceAndPathsFitOrAreRefused) {
@@ -104,7 +89,7 @@ class ProtectedFolders : public FolderMacros, public ::testing::WithParamInterfa
 };
 
 TEST_P(ProtectedFolders, RootsAndEverySpellingOfTheWellKnownFolders) {
-  const std::wstring w = System(true), pf = Trimmed(Resolve(FOLDER_PROGRAM_FILES));
+  const std::wstring w = Shell(CSIDL_WINDOWS), pf = Trimmed(Resolve(FOLDER_PROGRAM_FILES));
   wchar_t shortPf[MAX_PATH];
   ASSERT_NE(GetShortPathNameW(pf.c_str(), shortPf, MAX_PATH), 0u);
   ASSERT_NE(shortPf, pf);
@@ -113,7 +98,7 @@ TEST_P(ProtectedFolders, RootsAndEverySpellingOfTheWellKnownFolders) {
   for (auto& c : upper) c = towupper(c);
   for (const std::wstring& path :
        {std::wstring(L"C:\\"), std::wstring(L"D:"), std::wstring(), std::wstring(L"C:\\\\"), upper, w + L"\\.",
-        slashes + L"/", w + L" ", w + L"\\..", System(false) + L"\\..\\..\\" + w.substr(3), std::wstring(shortPf),
+        slashes + L"/", w + L" ", w + L"\\..", Shell(CSIDL_SYSTEM) + L"\\..\\..\\" + w.substr(3), std::wstring(shortPf),
         Trimmed(Shell(CSIDL_PERSONAL)), Trimmed(Resolve(FOLDER_PROGRAM_FILES_X64)), Trimmed(Resolve(FOLDER_TEMP)),
         L"\\\\?\\" + w, L"\\\\.\\" + w + L"\\", L"\\??\\" + upper, std::wstring(L"\\\\?\\C:\\"),
         std::wstring(L"\\\\?\\GLOBALROOT\\Device\\HarddiskVolume1\\x"), w + L"::$INDEX_ALLOCATION",
