@@ -1,7 +1,6 @@
-// The extension host with the test extension libraries (tests/win/extension)
-// in this process. Whole runs (FileEntries, RegistryRemoval) show the calls,
-// vetoes and rewrites of an image; these pin whether and from where a
-// library is loaded, the defaults, and the callbacks' bounds.
+// The extension host with the test libraries (tests/win/extension) in this
+// process. Whole runs show the calls, vetoes and rewrites of an image; these
+// pin whether and from where a library is loaded, and the callbacks' bounds.
 #include "payload/extension_host.h"
 #include "unit_test_support.h"
 

@@ -1,7 +1,5 @@
-// The payload read from a real program file, as the program reads its own:
-// the buffered file source must give exactly what the memory source gives,
-// across the buffer's edges, for a library image larger than the buffer,
-// and for truncations.
+// The payload read from a program file as the program reads its own: the
+// buffered file source gives exactly what the memory source gives.
 #include "driver/driver.h"
 #include "driver/run_state.h"
 #include "payload/file_io.h"

@@ -1,7 +1,5 @@
-// Fonts and components of the file phase in this process: the font's full
-// name read from generated TrueType files and the registration value that
-// goes with the file; component unregistration through regsvr32 on NT 6,
-// in this process otherwise.
+// Fonts and components of the file phase in this process: the font's name
+// and registration value; component unregistration, by regsvr32 or here.
 #include "removal/removal.h"
 #include "unit_test_support.h"
 
@@ -137,9 +135,8 @@ TEST_F(FilePhase, OnNt6RegsvrUnregistersAComponentByItsFullPath) {
   EXPECT_STREQ(run.workPath, component.c_str()) << "the file phase deletes what workPath names next";
 }
 
-// Below NT 6, or when regsvr32 cannot be started, the call is made in this
-// process from the component's folder, under the program's restricted
-// library search: a component finds the library it imports beside it; three
+// Below NT 6, or when regsvr32 cannot be started, the call is made here from
+// the component's folder: it finds the library it imports beside it; three
 // faults in a row, each contained, leave the thread's exception chain as it
 // was (a fault after the guard must reach the handlers it had).
 TEST_F(FilePhase, InProcessAComponentFindsItsLibrariesAndItsFaultsAreContained) {

@@ -1,7 +1,6 @@
-// Shared set-up of the unit tests: the run state and system-call table put
-// back after a test, the ANSI table for the span of a test, a sandbox whose
-// "temp" folder is the temporary one, and a run prepared as the program
-// prepares it, with payload data read from a payload built in memory.
+// Shared set-up of the unit tests: the run state put back after a test, the
+// ANSI table for a test, a sandbox whose "temp" folder is the temporary one,
+// and a run prepared as the program does, its payload built in memory.
 #pragma once
 #include "driver/driver.h"
 #include "driver/run_state.h"
@@ -19,9 +18,9 @@ struct SavedRunState {
   const SystemCallTable calls = sys;
 };
 
-// Switches the table to the ANSI adapters and back to the wide functions,
-// as the program itself never does, so that each adapter can be checked
-// against the real ANSI function.
+// The ANSI adapters or the wide functions, and the wide ones again after:
+// the program never switches, but each adapter is checked against the
+// real ANSI function.
 struct TableSelection {
   explicit TableSelection(bool wide) { SelectSystemCallsForPlatform(wide); }
   ~TableSelection() { SelectSystemCallsForPlatform(true); }
