@@ -22,11 +22,10 @@ HINSTANCE WINAPI CheckLockThenStart(HWND owner, LPCWSTR verb, LPCWSTR file, LPCW
 
 // The deletions at restart that the system has recorded.
 std::wstring PendingDeletions() {
-  const wchar_t *key = L"System\\CurrentControlSet\\Control\\Session Manager", *value = L"PendingFileRenameOperations";
-  DWORD size = 0;
-  RegGetValueW(HKEY_LOCAL_MACHINE, key, value, RRF_RT_REG_MULTI_SZ, nullptr, nullptr, &size);
-  std::wstring text(size / 2 + 1, L'\0');
-  RegGetValueW(HKEY_LOCAL_MACHINE, key, value, RRF_RT_REG_MULTI_SZ, nullptr, &text[0], &size);
+  std::wstring text(65536, L'\0');
+  DWORD size = DWORD(text.size() * 2);
+  RegGetValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
+               L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, &text[0], &size);
   return text;
 }
 
