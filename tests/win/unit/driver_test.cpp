@@ -6,8 +6,6 @@
 #include <commctrl.h>
 #include <uxtheme.h>
 
-#include <vector>
-
 namespace {
 
 class CommandLine : public ::testing::Test {

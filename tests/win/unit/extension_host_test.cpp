@@ -7,7 +7,6 @@
 namespace {
 
 using harness::Bytes;
-typedef std::vector<std::string> Lines;
 
 Bytes Embedded(const wchar_t* name) {
   Bytes bytes;
@@ -40,7 +39,6 @@ class ExtensionHost : public RunTest {
     EXPECT_TRUE(scratch.WriteFile(name, Embedded(resource)));
     return pack::ExtensionPathContent(harness::U16(scratch.Path(name)));
   }
-  Lines Log() { return harness::ReadLines(scratch.Path(L"calls.log")); }
   ScratchFolder scratch;
   harness::ScopedEnvironment environment;
 };
@@ -79,7 +77,8 @@ TEST_F(ExtensionHost, ALibraryNamedByPathFindsItsNeighboursAnImageNotThoseInTheT
   PathTo(L"RETRAX_TEST_EXTENSION_HELPER_DLL", L"temp\\retrax_test_extension_helper.dll");
   Load(Embedded(L"RETRAX_TEST_EXTENSION_DEPENDENT_DLL"));
   EXPECT_FALSE(IsExtensionLoaded());
-  EXPECT_EQ(Log(), (Lines{"helper 4242", "51 null", "52 null"}));
+  const std::vector<std::string> calls = {"helper 4242", "51 null", "52 null"};
+  EXPECT_EQ(harness::ReadLines(scratch.Path(L"calls.log")), calls);
 }
 
 // Called as another compiler's library calls them: thiscall slots. A

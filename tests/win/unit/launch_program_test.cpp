@@ -7,8 +7,6 @@
 
 namespace {
 
-using harness::CurrentFolder;
-
 // What was asked of stand-ins that start nothing: the shell's request, the
 // folder then current, the final page's folder ("-" for none) or the
 // pre-uninstall program "program|arguments|wait"; "" when nothing was.
@@ -17,7 +15,7 @@ std::wstring folderAtLaunch, asked;
 HANDLE handOut;
 BOOL WINAPI RecordRequest(SHELLEXECUTEINFOW* info) {
   request = *info;
-  folderAtLaunch = CurrentFolder();
+  folderAtLaunch = harness::CurrentFolder();
   info->hProcess = handOut;
   return handOut != nullptr;
 }
@@ -33,8 +31,7 @@ bool RecordLaunch(const wchar_t* program, const wchar_t* arguments, bool wait) {
 class Launch : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(sandbox.ok());
-    ASSERT_TRUE(SetCurrentDirectoryW(sandbox.root().c_str()));
+    ASSERT_TRUE(sandbox.ok() && SetCurrentDirectoryW(sandbox.root().c_str()));
     run.installDir = installDir;
     run.workPath = workPath;
     preUninstallLauncher = RecordLaunch;
@@ -53,7 +50,7 @@ class Launch : public ::testing::Test {
     return asked;
   }
   harness::Sandbox sandbox;
-  const std::wstring savedFolder = CurrentFolder();
+  const std::wstring savedFolder = harness::CurrentFolder();
   SavedRunState saved;
   wchar_t installDir[RX_MAX_PATH] = L"C:\\App\\", workPath[RX_MAX_PATH] = L"";
 };
@@ -79,7 +76,7 @@ TEST_F(Launch, HandlesThatCannotBeWaitedOnRootsAndNamesTooLongToLaunchWhole) {
   handOut = nullptr;
   EXPECT_FALSE(LaunchProgram(L"C:\\tool.exe", L"", false));
   EXPECT_EQ(folderAtLaunch, L"C:\\");
-  EXPECT_EQ(CurrentFolder(), sandbox.root());
+  EXPECT_EQ(harness::CurrentFolder(), sandbox.root());
 
   // 267 characters fit; a longer program is refused, never cut.
   const std::wstring longest = L"C:\\" + std::wstring(LAUNCH_PROGRAM_CAPACITY - 1 - 3 - 4, L't') + L".exe";

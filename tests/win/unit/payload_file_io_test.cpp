@@ -1,9 +1,6 @@
 // The payload read from a program file as the program reads its own: the
 // buffered file source gives exactly what the memory source gives.
-#include "driver/driver.h"
-#include "driver/run_state.h"
 #include "payload/file_io.h"
-#include "payload/memory.h"
 #include "unit_test_support.h"
 
 namespace {

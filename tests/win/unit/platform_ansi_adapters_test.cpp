@@ -5,7 +5,6 @@
 
 #include <functional>
 
-#include "payload/memory.h"
 #include "platform/ansi_adapters.h"
 #include "unit_test_support.h"
 
