@@ -75,14 +75,14 @@ class FilePhase : public RunTest {
 // the buffer's old text nor an earlier record's name, nor one whose tail
 // is missing.
 TEST_F(FilePhase, AFontsNameIsTheLastMacintoshFullNameRecordOrNone) {
-  const harness::Bytes two = Font({{1, 4, "First"}, {1, 1, "Rx"}, {1, 4, "Second"}, {3, 4, "Win"}});
+  const harness::Bytes two = Font({{1, 4, "First"}, {1, 4, "Second"}, {3, 4, "Win"}, {1, 1, "Rx"}});
   const struct {
     harness::Bytes font;
     size_t capacity;
     const wchar_t* name;  // "" for none
   } cases[] = {
       {two, 520, L"Second"},
-      {harness::Bytes(two.begin(), two.end() - 4), 520, L""},
+      {harness::Bytes(two.begin(), two.end() - 7), 520, L""},  // into "Second"
       {Font({{1, 4, "Eleven char"}}), 12, L"Eleven char"},
       {Font({{1, 4, "Twelve chars"}}), 12, L""},  // refused, not cut
   };
