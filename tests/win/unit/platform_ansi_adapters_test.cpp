@@ -5,9 +5,8 @@
 
 #include <functional>
 
-#include "payload/memory.h"
 #include "platform/ansi_adapters.h"
-#include "platform_test_support.h"
+#include "unit_test_support.h"
 
 namespace {
 
@@ -68,11 +67,9 @@ TEST_F(AnsiAdapters, RegistryStringsArriveWithWideCountsOrNotAtAll) {
 }
 
 // A name that cannot be copied fails the call before it is made, with the
-// wide function's failure result and the reason as its last error or
-// status: the heap is exhausted (a null in its place would name the default
-// value, empty the profile section, drop the self-removal copy's /D), or
-// the code page cannot spell it (under 1252 "\u0141odz", L with stroke,
-// would become "Lodz", the neighbour). Either way the neighbours stay.
+// wide function's result and reason: the heap is exhausted (a null name
+// would mean the default value, the whole section, no /D), or the code page
+// cannot spell it (under 1252 "\u0141odz" becomes the neighbour "Lodz").
 TEST_F(AnsiAdapters, ANameThatCannotBeCopiedFailsTheCallAndReachesNoNeighbour) {
   ASSERT_TRUE(scratch.InstallFile(L"Lodz.txt"));
   ASSERT_EQ(RegSetValueExA(key, "Lodz", 0, REG_SZ, (const BYTE*)"kept", 5), ERROR_SUCCESS);
@@ -117,12 +114,9 @@ TEST_F(AnsiAdapters, ANameThatCannotBeCopiedFailsTheCallAndReachesNoNeighbour) {
 // ANSI record into the caller's: without it the 9x family would not wait
 // for the pre-uninstall command.
 TEST_F(AnsiAdapters, ShellExecuteExHandsBackTheProcessHandle) {
-  wchar_t cmd[MAX_PATH];
-  GetSystemDirectoryW(cmd, MAX_PATH);
-  wcscat(cmd, L"\\cmd.exe");
   SHELLEXECUTEINFOW info = {sizeof info};
   info.fMask = SEE_MASK_NOCLOSEPROCESS;
-  info.lpFile = cmd;
+  info.lpFile = L"cmd.exe";
   info.lpParameters = L"/c exit 7";
   info.nShow = SW_HIDE;
   ASSERT_TRUE(sys.ShellExecuteExW(&info));
