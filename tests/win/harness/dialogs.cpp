@@ -136,39 +136,4 @@ Dialog DialogSequence::Take(const std::wstring* text, DWORD timeoutMs) {
   }
 }
 
-void SaveScreenshotForDocs(const Dialog& dialog, const std::wstring& name) {
-  wchar_t folder[MAX_PATH];
-  const DWORD length = GetEnvironmentVariableW(L"RETRAX_SCREENSHOT_DIR", folder, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH || !dialog) return;
-  CreateDirectoryW(folder, NULL);
-  Sleep(300);  // painting follows the window's appearance
-  // Read back from the screen (under Wine's X11 driver, the display's root
-  // window), so the dialog must be uncovered and painted.
-  RECT whole = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}, rect;
-  GetWindowRect(dialog.window(), &rect);
-  InflateRect(&rect, 8, 8);
-  if (!IntersectRect(&rect, &rect, &whole)) return;
-  const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-  BITMAPINFOHEADER header = {sizeof(header), width, height, 1, 24, BI_RGB, ((width * 3 + 3) & ~3u) * height};
-  BITMAPFILEHEADER file = {0x4D42 /* "BM" */, 0, 0, 0, sizeof(file) + sizeof(header)};
-  file.bfSize = file.bfOffBits + header.biSizeImage;
-  HDC screen = GetDC(NULL), memory = CreateCompatibleDC(screen);
-  void* bits = NULL;
-  HBITMAP bitmap = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, NULL, 0);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  bool ok = bitmap && BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY | CAPTUREBLT);
-  GdiFlush();
-  SelectObject(memory, old);
-  if (ok) {
-    Bytes data(reinterpret_cast<uint8_t*>(&file), reinterpret_cast<uint8_t*>(&file) + sizeof(file));
-    data.insert(data.end(), reinterpret_cast<uint8_t*>(&header), reinterpret_cast<uint8_t*>(&header) + sizeof(header));
-    data.insert(data.end(), static_cast<uint8_t*>(bits), static_cast<uint8_t*>(bits) + header.biSizeImage);
-    ok = WriteWholeFile(std::wstring(folder) + L"\\" + name + L".bmp", data);
-  }
-  if (bitmap) DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(NULL, screen);
-  EXPECT_TRUE(ok) << "screenshot " << Narrow(name);
-}
-
 }  // namespace harness

@@ -138,9 +138,6 @@ class DialogSequence {
 // within timeoutMs. Polled: one shown for a few milliseconds can slip by.
 ::testing::AssertionResult ExpectNoWindow(const Process& process, DWORD timeoutMs = kDefaultRunTimeoutMs);
 
-// With RETRAX_SCREENSHOT_DIR set (docs/screenshots/update.sh), saves what
-// the display shows of the dialog as <that folder>\<name>.bmp.
-void SaveScreenshotForDocs(const Dialog& dialog, const std::wstring& name);
 
 typedef std::vector<uint8_t> Bytes;
 

@@ -32,7 +32,6 @@ TEST_F(Confirmation, AsksWithTheTitleAndQuestionOfThePayloadOverOkAndCancel) {
     ASSERT_EQ(buttons.size(), 2u);
     EXPECT_TRUE(buttons[0].id == IDOK && buttons[1].id == IDCANCEL);
     EXPECT_FALSE(IsWindowVisible(box.Owner())) << "owned by the hidden main window";
-    if (way == 0) harness::SaveScreenshotForDocs(box, L"confirmation");
     if (way == 1) box.PressEsc();
     if (way == 2) box.CloseWithCloseBox();
     if (way == 0 || way == 3) box.Press(IDCANCEL);
@@ -124,7 +123,6 @@ TEST_F(ProgressDialog, TheBarOnlyMovesForwardAndTheLogOfAKilledRunEndsAtItsLastA
     const int position = progress.ProgressPosition();
     if (position < 0) continue;  // busy for a second: no answer
     EXPECT_GE(position, last) << "the bar went back";
-    if (position >= 30 && last < 30) harness::SaveScreenshotForDocs(progress, L"progress");  // part way
     last = position;
   }
   EXPECT_EQ(progress.ProgressPosition(), 100);
